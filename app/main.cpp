@@ -1,0 +1,162 @@
+// Process entry: storage, single instance, settings, corpus, main window, loop.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
+#include <stdio.h>
+
+#include "app/storage.h"
+#include "search/corpus_db.h"
+#include "ui/window_ids.h"
+
+#if __has_include("app/ui_settings.h")
+#include "app/ui_settings.h"
+#define HAVE_UI_SETTINGS 1
+#endif
+#if __has_include("ui/main_window.h")
+#include "ui/main_window.h"
+#define HAVE_MAIN_WINDOW 1
+#endif
+#if __has_include("package/package_installer.h")
+#include "package/package_installer.h"
+#define HAVE_INSTALLER 1
+#endif
+#if __has_include("telemetry/telemetry_state.h") && __has_include("telemetry/launch_report.h")
+#include "telemetry/launch_report.h"
+#include "telemetry/telemetry_state.h"
+#define HAVE_TELEMETRY 1
+#endif
+#if __has_include("update/update_check.h")
+#include "update/update_check.h"
+#define HAVE_UPDATE 1
+#endif
+
+static HANDLE g_instanceMutex;
+
+static void ShowStartupError(const char* textUtf8, const wchar_t* caption) {
+    wchar_t text[1024];
+    if (MultiByteToWideChar(CP_UTF8, 0, textUtf8, -1, text, 1024) == 0) text[0] = 0;
+    text[1023] = 0;
+    MessageBoxW(nullptr, text, caption, MB_ICONERROR | MB_OK);
+}
+
+static int EndStartup() {
+    if (g_instanceMutex) {
+        CloseHandle(g_instanceMutex);
+        g_instanceMutex = nullptr;
+    }
+    return 0;
+}
+
+#ifndef HAVE_MAIN_WINDOW
+static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) {
+        CorpusClose();
+        PostQuitMessage(0);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+static HMENU BuildMenuBar() { return nullptr; }
+#endif
+
+#ifndef HAVE_UI_SETTINGS
+static void InitUiSettings() {}
+static int ScaleForDpi(int pixels) { return pixels; }
+#endif
+
+static void IgnoreProgress(int, const wchar_t*, void*) {}
+
+// Another instance runs: raise its window (unless hidden to the tray) and leave.
+static void RaiseRunningInstance() {
+    HWND other = FindWindowW(MAIN_WINDOW_CLASS, nullptr);
+    if (!other) return;
+    if (IsIconic(other)) ShowWindow(other, SW_RESTORE);
+    SetForegroundWindow(other);
+}
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
+    ResolveAppPaths();
+    if (!IsPackagedApp()) {
+        wchar_t libDir[260];
+        GetModuleFileNameW(nullptr, libDir, 260);
+        libDir[259] = 0;
+        PathRemoveFileSpecW(libDir);
+        PathAppendW(libDir, L"lib");
+        SetDllDirectoryW(libDir);
+    }
+
+    g_instanceMutex = CreateMutexW(nullptr, TRUE, L"Tivra_SingleInstance_Mutex");
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        RaiseRunningInstance();
+        return EndStartup();
+    }
+
+    InitUiSettings();
+
+    char databasePath[260];
+    char packagePath[260];
+    if (!GetDatabasePath(databasePath, sizeof databasePath) || !GetPackagePath(packagePath, sizeof packagePath)) {
+        ShowStartupError("无法获取存储路径", L"初始化错误");
+        return EndStartup();
+    }
+
+#ifdef HAVE_INSTALLER
+    int installed = InstallDataPackage(databasePath, packagePath, IgnoreProgress, nullptr);
+    if (installed != INSTALL_ALREADY_PRESENT && installed != INSTALL_DONE) {
+        char message[512];
+        snprintf(message, sizeof message,
+                 "数据库初始化失败: %s\n\n请确保 data 目录下存在 app.db 或 app.db.7z.enc 文件。", GetInstallError());
+        ShowStartupError(message, L"数据库错误");
+        return EndStartup();
+    }
+#else
+    (void)IgnoreProgress;
+#endif
+
+    if (CorpusOpen(databasePath) != CORPUS_OK) {
+        ShowStartupError(CorpusLastError(), L"数据库错误");
+        return EndStartup();
+    }
+
+    INITCOMMONCONTROLSEX controls = {8, 0xFF};
+    InitCommonControlsEx(&controls);
+
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = MainWndProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = (HBRUSH)(COLOR_WINDOW + 1);
+    wc.lpszClassName = MAIN_WINDOW_CLASS;
+    if (!RegisterClassW(&wc)) {
+        ShowStartupError("窗口类注册失败!", L"错误");
+        return EndStartup();
+    }
+    HMENU menuBar = BuildMenuBar();
+
+    HWND window = CreateWindowExW(0, MAIN_WINDOW_CLASS, L"云杉阅报 0.1.1-alpha", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                                  CW_USEDEFAULT, ScaleForDpi(675), ScaleForDpi(700), nullptr, menuBar, instance,
+                                  nullptr);
+    if (!window) {
+        ShowStartupError("窗口创建失败!", L"错误");
+        return EndStartup();
+    }
+    ShowWindow(window, showCommand);
+    UpdateWindow(window);
+
+#ifdef HAVE_TELEMETRY
+    RecordLaunch();
+    StartLaunchReport();
+#endif
+#ifdef HAVE_UPDATE
+    StartUpdateCheck(window, 1);
+#endif
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    EndStartup();
+    return (int)msg.wParam;
+}

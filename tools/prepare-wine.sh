@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Prepares the build tree's Wine prefix once: boot, CJK font replacement, DPI.
+set -euo pipefail
+build=$(cd "${1:?build dir}" && pwd)
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wine=/usr/lib/wine/wine64
+if [ ! -f "$WINEPREFIX/.tivra-ready" ]; then
+  "$wine" wineboot -i >/dev/null 2>&1 || true
+  cat > "$build/wine-fonts.reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
+"Microsoft YaHei UI"="WenQuanYi Micro Hei"
+"Microsoft YaHei"="WenQuanYi Micro Hei"
+"SimSun"="WenQuanYi Micro Hei"
+"Segoe UI"="WenQuanYi Micro Hei"
+"Tahoma"="WenQuanYi Micro Hei"
+REG
+  "$wine" regedit "$build/wine-fonts.reg" >/dev/null 2>&1
+  /usr/lib/wine/wineserver -w || true
+  touch "$WINEPREFIX/.tivra-ready"
+fi
