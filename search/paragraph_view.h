@@ -5,7 +5,9 @@
 void LoadRichEditLibrary();
 void CreateParagraphView(HWND parent, HINSTANCE instance);
 void ShowParagraphsForClause(const wchar_t* text);
-void ShowReportParagraphs(int year, const wchar_t* reportName);
+// Shows every paragraph of the report titled "%d年%s" (year, report name of the index).
+void ShowReportParagraphs(int year, int reportIndex);
+const wchar_t* ReportNameForIndex(int index);
 void ClearParagraphView();
 void SetParagraphHeaderCount(int count);
 void RenderParagraphText(const wchar_t* text);
