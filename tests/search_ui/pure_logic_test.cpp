@@ -1,0 +1,61 @@
+#include <gtest/gtest.h>
+
+#include "search/list_drawing.h"
+#include "search/result_lists.h"
+#include "search/search_box.h"
+
+struct RunCase {
+    const wchar_t* text;
+    const wchar_t* terms;
+    const char* expected;  // one letter per run: H highlighted, p plain, with its length
+};
+
+static std::string Describe(const wchar_t* text, const wchar_t* terms) {
+    HighlightTermSet set;
+    FillTermSet(terms, &set, 10);
+    TextRun runs[64];
+    int n = SplitHighlightRuns(text, &set, runs, 64);
+    std::string out;
+    for (int i = 0; i < n; ++i) out += (runs[i].highlighted ? "H" : "p") + std::to_string(runs[i].length);
+    return out;
+}
+
+TEST(SplitHighlightRuns, FirstMatchingTermWins) {
+    const RunCase cases[] = {
+        {L"发展", L"发 发展", "H1p1"},
+        {L"发展", L"发展 发", "H2"},
+        {L"xABy", L"ab", "p1H2p1"},
+        {L"经济发展", L"", "p1p1p1p1"},
+        {L"发展发展", L"发展", "H2H2"},
+    };
+    for (const RunCase& c : cases) EXPECT_EQ(Describe(c.text, c.terms), c.expected) << (const char*)c.expected;
+}
+
+TEST(FillTermSet, SplitsAtSpacesKeepsTenShortTerms) {
+    HighlightTermSet set;
+    std::wstring longTerm(64, L'x');
+    FillTermSet((longTerm + L" a b c d e f g h i j k").c_str(), &set, 10);
+    ASSERT_EQ(set.count, 10);
+    EXPECT_STREQ(set.terms[0], L"a");
+    EXPECT_STREQ(set.terms[9], L"j");
+    FillTermSet(L"", &set, 10);
+    EXPECT_EQ(set.count, 0);
+}
+
+TEST(NormalizeSearchText, FoldsOnlyPlainSpaces) {
+    const struct { const wchar_t* in; const wchar_t* out; } cases[] = {
+        {L"   ", L""}, {L"  发展  经济 ", L"发展 经济"}, {L"a\tb", L"a\tb"}, {L"a\u3000 b", L"a\u3000 b"},
+    };
+    for (auto& c : cases) {
+        wchar_t out[256];
+        NormalizeSearchText(c.in, out, 256);
+        EXPECT_STREQ(out, c.out);
+    }
+}
+
+TEST(WordEntryDisplayText, HidesShortIdOnly) {
+    EXPECT_STREQ(WordEntryDisplayText(L"12|发展"), L"发展");
+    std::wstring longId = std::wstring(32, L'1') + L"|x";
+    EXPECT_STREQ(WordEntryDisplayText(longId.c_str()), longId.c_str());
+    EXPECT_STREQ(WordEntryDisplayText(L"plain"), L"plain");
+}
