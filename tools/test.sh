@@ -11,8 +11,11 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=:91
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   stop_x=$!
-  trap '[ -n "$stop_x" ] && kill "$stop_x" 2>/dev/null; /usr/lib/wine/wineserver -k 2>/dev/null || true' EXIT
+  cleanup() { kill "$stop_x" 2>/dev/null || true; /usr/lib/wine/wineserver -k 2>/dev/null || true; }
+  trap cleanup EXIT
   for _ in $(seq 50); do [ -e /tmp/.X11-unix/X91 ] && break; sleep 0.1; done
 fi
 cd "$build"
-TIVRA_BUILD_DIR="$build" ctest --output-on-failure -j2 --timeout 600
+status=0
+TIVRA_BUILD_DIR="$build" ctest --output-on-failure -j2 --timeout 600 || status=$?
+exit $status
