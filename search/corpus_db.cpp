@@ -121,7 +121,7 @@ bool BuildLikeFilter(const char* input, const char* column, char* out, int capac
 }
 
 // Converts terms to UTF-8, cutting on a character boundary when they do not fit.
-static void TermsToUtf8(const wchar_t* terms, char* out, int size) {
+void CorpusTermsToUtf8(const wchar_t* terms, char* out, int size) {
     out[0] = 0;
     int units = (int)wcslen(terms);
     while (units > 0) {
@@ -198,7 +198,7 @@ static int RunTermQuery(const wchar_t* terms, const char* column, const char* te
     }
     if (!terms || !callback) return CORPUS_OK;
     char utf8[512];
-    TermsToUtf8(terms, utf8, sizeof utf8);
+    CorpusTermsToUtf8(terms, utf8, sizeof utf8);
     char condition[1024];
     if (!BuildLikeFilter(utf8, column, condition, sizeof condition)) return CORPUS_OK;
     char statement[1792];

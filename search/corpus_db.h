@@ -18,6 +18,8 @@ const char* CorpusPassphrase();
 int CorpusOpen(const char* path);
 int CorpusClose();
 const char* CorpusLastError();
+// UTF-8 form of the terms; a form that does not fit is cut on a character boundary.
+void CorpusTermsToUtf8(const wchar_t* terms, char* out, int size);
 bool BuildLikeFilter(const char* input, const char* column, char* out, int capacity);
 
 int QueryStartupWords(RowCallback callback, uintptr_t context);
