@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <string>
 
@@ -178,4 +179,21 @@ TEST(UpdateOffer, TextWithDefaultsAndTheCut) {
     EXPECT_LE(length, 1024u);
     EXPECT_EQ(wcsncmp(offer, L"发现新版本！\n\n当前版本：0.1.1\n最新版本：v0.2.0\n发布日期：2026-12-01\n\n更新内容：\nxxx", 50), 0);
     EXPECT_EQ(offer[length - 1], L'x');
+}
+
+TEST(UpdateManifest, ExampleManifestOffersItsVersion) {
+    const char* source = getenv("TIVRA_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    std::string path = std::string(source) + "/update/version.example.json";
+    FILE* file = fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr) << path;
+    char text[4096] = {0};
+    fread(text, 1, sizeof text - 1, file);
+    fclose(file);
+    UpdateInfo info;
+    EXPECT_EQ(ReadUpdateManifest(text, &info), UPDATE_AVAILABLE);
+    EXPECT_STREQ(info.version, L"v0.2.0");
+    EXPECT_STREQ(info.download_url, L"https://example.org/tivra/download");
+    EXPECT_STREQ(info.release_notes, L"修复若干问题\n新增 2025 年报告");
+    EXPECT_STREQ(info.release_date, L"2026-12-01");
 }
