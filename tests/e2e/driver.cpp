@@ -1,0 +1,100 @@
+// Drives a running Tivra from outside its process, for end-to-end tests.
+// Usage: tivra_driver COMMAND [ARGS]; prints results as UTF-8 on stdout.
+//   find                      exit 0 and print the main window handle if it exists
+//   title                     the main window's title
+//   state                     visible=0|1 iconic=0|1
+//   show SW                   ShowWindow(main, SW) with a numeric show command
+//   post MSG WPARAM LPARAM    PostMessageW to the main window
+//   command ID                WM_COMMAND with ID, posted to the main window
+//   text ID                   WM_GETTEXT of the main window's child control ID
+//   msgbox                    caption, then text, of the first message box of the thread
+//   msgbox-ok                 press the message box's first button
+#include <windows.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+static HWND MainWindow() { return FindWindowW(L"TivraWindowClass", nullptr); }
+
+static void PrintWide(const wchar_t* text) {
+    char utf8[8192];
+    if (WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr) == 0) utf8[0] = 0;
+    fwrite(utf8, 1, strlen(utf8), stdout);
+    fputc('\n', stdout);
+}
+
+static void PrintWindowText(HWND window) {
+    wchar_t text[4096] = {0};
+    SendMessageTimeoutW(window, WM_GETTEXT, 4096, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
+    PrintWide(text);
+}
+
+// Message boxes are top-level dialogs (#32770) with a static text (id 0xFFFF).
+static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+    wchar_t cls[64];
+    GetClassNameW(window, cls, 64);
+    if (wcscmp(cls, L"#32770") == 0 && IsWindowVisible(window)) {
+        *(HWND*)found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static HWND MessageBoxWindow() {
+    HWND found = nullptr;
+    EnumWindows(FindDialog, (LPARAM)&found);
+    return found;
+}
+
+static BOOL CALLBACK FirstButton(HWND child, LPARAM found) {
+    wchar_t cls[64];
+    GetClassNameW(child, cls, 64);
+    if (_wcsicmp(cls, L"Button") == 0) {
+        *(HWND*)found = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+int main(int argc, char** argv) {
+    if (argc < 2) return 2;
+    const char* command = argv[1];
+    if (strcmp(command, "msgbox") == 0 || strcmp(command, "msgbox-ok") == 0) {
+        HWND box = MessageBoxWindow();
+        if (!box) return 1;
+        if (strcmp(command, "msgbox") == 0) {
+            PrintWindowText(box);
+            PrintWindowText(GetDlgItem(box, 0xFFFF));
+        } else {
+            HWND button = nullptr;
+            EnumChildWindows(box, FirstButton, (LPARAM)&button);
+            if (!button) return 1;
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED), (LPARAM)button);
+        }
+        return 0;
+    }
+    HWND main = MainWindow();
+    if (!main) return 1;
+    if (strcmp(command, "find") == 0) {
+        printf("%p\n", (void*)main);
+    } else if (strcmp(command, "title") == 0) {
+        PrintWindowText(main);
+    } else if (strcmp(command, "state") == 0) {
+        printf("visible=%d iconic=%d\n", IsWindowVisible(main) ? 1 : 0, IsIconic(main) ? 1 : 0);
+    } else if (strcmp(command, "show") == 0 && argc >= 3) {
+        ShowWindow(main, atoi(argv[2]));
+    } else if (strcmp(command, "post") == 0 && argc >= 5) {
+        PostMessageW(main, (UINT)strtoul(argv[2], nullptr, 0), (WPARAM)strtoull(argv[3], nullptr, 0),
+                     (LPARAM)strtoll(argv[4], nullptr, 0));
+    } else if (strcmp(command, "command") == 0 && argc >= 3) {
+        PostMessageW(main, WM_COMMAND, (WPARAM)strtoul(argv[2], nullptr, 0), 0);
+    } else if (strcmp(command, "text") == 0 && argc >= 3) {
+        HWND child = GetDlgItem(main, atoi(argv[2]));
+        if (!child) return 1;
+        PrintWindowText(child);
+    } else {
+        return 2;
+    }
+    fflush(stdout);
+    return 0;
+}

@@ -1,0 +1,61 @@
+"""Start-up through the real exe: single instance and start-up failures."""
+import os
+import unittest
+
+from tivra_e2e import driver, kill_leftovers, make_app_folder, poll, start, stop, wait_exit
+
+SW_HIDE, SW_MINIMIZE, SW_SHOW = 0, 6, 5
+
+
+def state():
+    code, text = driver("state")
+    return text.strip() if code == 0 else None
+
+
+class SingleInstance(unittest.TestCase):
+    def setUp(self):
+        kill_leftovers()
+        self.folder = make_app_folder("single-instance")
+        self.first = start(self.folder)
+        poll(lambda: driver("find")[0] == 0, what="the main window")
+
+    def tearDown(self):
+        stop(self.first)
+
+    def test_second_start_raises_a_minimized_window_and_exits_0(self):
+        driver("show", SW_MINIMIZE)
+        poll(lambda: state() == "visible=1 iconic=1", what="minimized")
+        self.assertEqual(wait_exit(start(self.folder)), 0)
+        poll(lambda: state() == "visible=1 iconic=0", what="restored")
+        self.assertIsNone(self.first.poll(), "the first instance keeps running")
+
+    def test_second_start_leaves_a_hidden_window_hidden(self):
+        driver("show", SW_HIDE)
+        poll(lambda: state() == "visible=0 iconic=0", what="hidden")
+        self.assertEqual(wait_exit(start(self.folder)), 0)
+        self.assertEqual(state(), "visible=0 iconic=0")
+
+    def test_window_title_and_normal_exit_code(self):
+        self.assertEqual(driver("title"), (0, "云杉阅报 0.1.1-alpha\n"))
+        driver("post", 0x0010, 0, 0)  # WM_CLOSE
+        self.assertEqual(wait_exit(self.first), 0)
+
+
+class StartupFailures(unittest.TestCase):
+    def test_corrupted_database_shows_the_database_error(self):
+        damaged = b"not a database\n" * 200
+        kill_leftovers()
+        folder = make_app_folder("corrupt-db", keyed_db=False, data_files={"app.db": damaged})
+        process = start(folder)
+        poll(lambda: driver("msgbox")[0] == 0, what="the error box")
+        code, text = driver("msgbox")
+        self.assertEqual(text.splitlines(), ["数据库错误", "Invalid database key or corrupted database"])
+        driver("msgbox-ok")
+        self.assertEqual(wait_exit(process), 0)
+        kill_leftovers()
+        with open(os.path.join(folder, "data", "app.db"), "rb") as f:
+            self.assertEqual(f.read(), damaged, "the corpus file is never written")
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
