@@ -1,5 +1,7 @@
 // Drives a running Tivra from outside its process, for end-to-end tests.
 // Usage: tivra_driver COMMAND [ARGS]; prints results as UTF-8 on stdout.
+// Exit 0 on success, 1 when the window or control is missing, 2 for an unknown command.
+// More commands live in driver_*.cpp files, each registering its own handler.
 //   find                      exit 0 and print the main window handle if it exists
 //   title                     the main window's title
 //   state                     visible=0|1 iconic=0|1
@@ -9,21 +11,30 @@
 //   text ID                   WM_GETTEXT of the main window's child control ID
 //   msgbox                    caption, then text, of the first message box of the thread
 //   msgbox-ok                 press the message box's first button
-#include <windows.h>
+#include "driver.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-static HWND MainWindow() { return FindWindowW(L"TivraWindowClass", nullptr); }
+static DriverCommandFn g_handlers[16];
+static int g_handlerCount;
 
-static void PrintWide(const wchar_t* text) {
+int RegisterDriverCommands(DriverCommandFn handler) {
+    if (g_handlerCount < 16) g_handlers[g_handlerCount++] = handler;
+    return g_handlerCount;
+}
+
+HWND DriverMainWindow() { return FindWindowW(L"TivraWindowClass", nullptr); }
+
+void PrintWide(const wchar_t* text) {
     char utf8[8192];
     if (WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr) == 0) utf8[0] = 0;
     fwrite(utf8, 1, strlen(utf8), stdout);
     fputc('\n', stdout);
 }
 
-static void PrintWindowText(HWND window) {
+void PrintWindowText(HWND window) {
     wchar_t text[4096] = {0};
     SendMessageTimeoutW(window, WM_GETTEXT, 4096, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
     PrintWide(text);
@@ -40,7 +51,7 @@ static BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
     return TRUE;
 }
 
-static HWND MessageBoxWindow() {
+HWND MessageBoxWindow() {
     HWND found = nullptr;
     EnumWindows(FindDialog, (LPARAM)&found);
     return found;
@@ -73,7 +84,14 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    HWND main = MainWindow();
+    HWND main = DriverMainWindow();
+    for (int i = 0; i < g_handlerCount; i++) {
+        int result = g_handlers[i](main, argc, argv);
+        if (result >= 0) {
+            fflush(stdout);
+            return result;
+        }
+    }
     if (!main) return 1;
     if (strcmp(command, "find") == 0) {
         printf("%p\n", (void*)main);

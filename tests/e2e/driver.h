@@ -1,0 +1,13 @@
+#pragma once
+// Shared by the driver's command files. Each file registers one handler that
+// returns -1 for commands it does not know, else the driver's exit code.
+#include <windows.h>
+
+typedef int (*DriverCommandFn)(HWND mainWindow, int argc, char** argv);
+int RegisterDriverCommands(DriverCommandFn handler);
+#define DRIVER_COMMANDS(handler) static int handler##_registered = RegisterDriverCommands(handler)
+
+HWND DriverMainWindow();
+void PrintWide(const wchar_t* text);
+void PrintWindowText(HWND window);  // WM_GETTEXT: reads other processes' controls too
+HWND MessageBoxWindow();            // first visible #32770 dialog, or null
