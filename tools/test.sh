@@ -11,7 +11,7 @@ if [ -z "${DISPLAY:-}" ]; then
   export DISPLAY=:91
   Xvfb "$DISPLAY" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
   stop_x=$!
-  cleanup() { kill "$stop_x" 2>/dev/null || true; /usr/lib/wine/wineserver -k 2>/dev/null || true; }
+  cleanup() { kill "$stop_x" 2>/dev/null || true; WINEPREFIX="$build/wineprefix" /usr/lib/wine/wineserver -k 2>/dev/null || true; }
   trap cleanup EXIT
   for _ in $(seq 50); do [ -e /tmp/.X11-unix/X91 ] && break; sleep 0.1; done
 fi
