@@ -3,6 +3,7 @@ import os
 import re
 import shutil
 import subprocess
+import tempfile
 import time
 
 BUILD = os.environ["TIVRA_BUILD_DIR"]
@@ -26,7 +27,14 @@ keep_wineserver()
 
 
 def wine(*args, timeout=60):
-    return subprocess.run([WINE_RUN, *args], capture_output=True, timeout=timeout)
+    """Runs to the process's exit. Output goes through files, not pipes: a Wine
+    service the process happens to start (the desktop, say) inherits its handles
+    and would hold a pipe open long after the process ended."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        r = subprocess.run([WINE_RUN, *args], stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(r.args, r.returncode, out.read(), err.read())
 
 
 def poll(condition, seconds=30, what="condition"):
