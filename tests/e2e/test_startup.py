@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from tivra_e2e import driver, kill_leftovers, make_app_folder, poll, start, stop, wait_exit
+from tivra_e2e import BUILD, driver, kill_leftovers, make_app_folder, poll, start, stop, wait_exit
 
 SW_HIDE, SW_MINIMIZE, SW_SHOW = 0, 6, 5
 
@@ -42,20 +42,26 @@ class SingleInstance(unittest.TestCase):
 
 
 class StartupFailures(unittest.TestCase):
-    def test_corrupted_database_shows_the_database_error(self):
-        damaged = b"not a database\n" * 200
-        kill_leftovers()
-        folder = make_app_folder("corrupt-db", keyed_db=False, data_files={"app.db": damaged})
-        process = start(folder)
-        poll(lambda: driver("msgbox")[0] == 0, what="the error box")
-        code, text = driver("msgbox")
-        self.assertEqual(text.splitlines(), ["数据库错误", "Invalid database key or corrupted database"])
-        driver("msgbox-ok")
-        self.assertEqual(wait_exit(process), 0)
-        kill_leftovers()
-        with open(os.path.join(folder, "data", "app.db"), "rb") as f:
-            self.assertEqual(f.read(), damaged, "the corpus file is never written")
-
+    def test_damaged_or_foreign_database_shows_the_database_error(self):
+        with open(os.path.join(BUILD, "demo", "demo-plain.db"), "rb") as f:
+            plain = f.read()
+        cases = [
+            ("damaged", b"not a database\n" * 200),
+            ("unkeyed", plain),  # a valid SQLite file, but not under the corpus key
+        ]
+        for name, content in cases:
+            with self.subTest(name):
+                kill_leftovers()
+                folder = make_app_folder("bad-db-" + name, keyed_db=False, data_files={"app.db": content})
+                process = start(folder)
+                poll(lambda: driver("msgbox")[0] == 0, what="the error box")
+                code, text = driver("msgbox")
+                self.assertEqual(text.splitlines(), ["数据库错误", "Invalid database key or corrupted database"])
+                driver("msgbox-ok")
+                self.assertEqual(wait_exit(process), 0)
+                with open(os.path.join(folder, "data", "app.db"), "rb") as f:
+                    self.assertEqual(f.read(), content, "the corpus file is never written")
+                kill_leftovers()
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)
