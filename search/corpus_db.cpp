@@ -27,6 +27,8 @@ const char* CorpusPassphrase() {
 
 const char* CorpusLastError() { return g_lastError; }
 
+sqlite3* CorpusConnection() { return g_db; }
+
 static void CloseFailed() {
     sqlite3_close(g_db);
     g_db = nullptr;

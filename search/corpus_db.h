@@ -2,6 +2,8 @@
 // The one connection to the corpus database and its six read-only queries.
 #include <stdint.h>
 
+struct sqlite3;
+
 enum CorpusStatus {
     CORPUS_OK = 0,
     CORPUS_ERR_OPEN = 1,
@@ -18,6 +20,8 @@ const char* CorpusPassphrase();
 int CorpusOpen(const char* path);
 int CorpusClose();
 const char* CorpusLastError();
+// The open connection (null while closed), for the report query beside the six.
+sqlite3* CorpusConnection();
 // UTF-8 form of the terms; a form that does not fit is cut on a character boundary.
 void CorpusTermsToUtf8(const wchar_t* terms, char* out, int size);
 bool BuildLikeFilter(const char* input, const char* column, char* out, int capacity);

@@ -71,9 +71,9 @@ void ClearResultLists() {
 static void AddRow(int column, const wchar_t* row) {
     if (g_lists[column] && row) SendMessageW(g_lists[column], LB_ADDSTRING, 0, (LPARAM)row);
 }
-static void AddWordRow(const wchar_t* row, uintptr_t) { AddRow(0, row); }
-static void AddPhraseRow(const wchar_t* row, uintptr_t) { AddRow(1, row); }
-static void AddClauseRow(const wchar_t* row, uintptr_t) { AddRow(2, row); }
+void AddWordRow(const wchar_t* row, uintptr_t) { AddRow(0, row); }
+void AddPhraseRow(const wchar_t* row, uintptr_t) { AddRow(1, row); }
+void AddClauseRow(const wchar_t* row, uintptr_t) { AddRow(2, row); }
 
 void UpdateListHeaders() {
     for (int c = 0; c < 3; ++c) {

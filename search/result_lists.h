@@ -1,6 +1,7 @@
 #pragma once
 // The words, phrases and short-sentences lists with their counted headers.
 #include <windows.h>
+#include <stdint.h>
 
 #define HIGHLIGHT_TERM_MAX 10
 #define HIGHLIGHT_TERM_UNITS 64
@@ -19,6 +20,10 @@ void ReleaseResultLists();
 void RefreshResultListFonts();
 void ClearResultLists();
 void UpdateListHeaders();
+// Row callbacks of the queries: each appends the row to its list.
+void AddWordRow(const wchar_t* row, uintptr_t context);
+void AddPhraseRow(const wchar_t* row, uintptr_t context);
+void AddClauseRow(const wchar_t* row, uintptr_t context);
 
 // column 0 words, 1 phrases, 2 short sentences; null for other columns.
 HWND GetResultListHandle(int column);

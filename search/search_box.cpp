@@ -51,14 +51,6 @@ static void RedrawLists(BOOL on) {
     }
 }
 
-static void AddRow(int column, const wchar_t* row) {
-    HWND list = GetResultListHandle(column);
-    if (list && row) SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)row);
-}
-static void AddWordRowCb(const wchar_t* row, uintptr_t) { AddRow(0, row); }
-static void AddPhraseRowCb(const wchar_t* row, uintptr_t) { AddRow(1, row); }
-static void AddClauseRowCb(const wchar_t* row, uintptr_t) { AddRow(2, row); }
-
 void RunSearch() {
     wchar_t raw[256] = {0};
     wchar_t text[256] = {0};
@@ -74,9 +66,9 @@ void RunSearch() {
     }
     RedrawLists(FALSE);
     ClearResultLists();
-    QueryWords(text, AddWordRowCb, 0);
-    QueryPhrases(text, AddPhraseRowCb, 0);
-    QueryClauses(text, AddClauseRowCb, 0);
+    QueryWords(text, AddWordRow, 0);
+    QueryPhrases(text, AddPhraseRow, 0);
+    QueryClauses(text, AddClauseRow, 0);
     RedrawLists(TRUE);
     UpdateListHeaders();
 }

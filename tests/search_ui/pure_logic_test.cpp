@@ -16,7 +16,10 @@ static std::string Describe(const wchar_t* text, const wchar_t* terms) {
     TextRun runs[64];
     int n = SplitHighlightRuns(text, &set, runs, 64);
     std::string out;
-    for (int i = 0; i < n; ++i) out += (runs[i].highlighted ? "H" : "p") + std::to_string(runs[i].length);
+    for (int i = 0; i < n; ++i) {
+        out += runs[i].highlighted ? 'H' : 'p';
+        out += std::to_string(runs[i].length);
+    }
     return out;
 }
 
