@@ -1,51 +1,164 @@
 #include "ui/main_window.h"
 
-#include <cwchar>
+#include <commctrl.h>
+#include <dwmapi.h>
 
+#include "app/ui_settings.h"
 #include "search/corpus_db.h"
+#include "search/list_drawing.h"
+#include "search/paragraph_view.h"
+#include "search/result_lists.h"
+#include "search/search_box.h"
+#include "ui/about_box.h"
+#include "ui/layout.h"
+#include "ui/privacy_dialog.h"
+#include "ui/status_bar.h"
+#include "ui/tray_icon.h"
 #include "ui/window_ids.h"
+#include "update/update_check.h"
 
-HMENU BuildMenuBar() {
-    HMENU bar = CreateMenu();
-
-    HMENU fileMenu = CreatePopupMenu();
-    AppendMenuW(fileMenu, MF_STRING, IDM_EXIT, L"退出(&X)");
-    AppendMenuW(bar, MF_POPUP, (UINT_PTR)fileMenu, L"文件(&F)");
-
-    HMENU dataMenu = CreatePopupMenu();
-    for (int year = 2021; year <= 2025; ++year) {
-        wchar_t label[16];
-        swprintf(label, 16, L"%d年", year);
-        AppendMenuW(dataMenu, MF_POPUP, (UINT_PTR)CreatePopupMenu(), label);
-    }
-    AppendMenuW(bar, MF_POPUP, (UINT_PTR)dataMenu, L"数据(&D)");
-
-    HMENU viewMenu = CreatePopupMenu();
-    HMENU fontMenu = CreatePopupMenu();
-    AppendMenuW(fontMenu, MF_STRING, IDM_FONT_SMALL, L"较小(&S)");
-    AppendMenuW(fontMenu, MF_STRING, IDM_FONT_NORMAL, L"标准(&N)");
-    AppendMenuW(fontMenu, MF_STRING, IDM_FONT_LARGE, L"较大(&L)");
-    AppendMenuW(viewMenu, MF_POPUP, (UINT_PTR)fontMenu, L"字体(&F)");
-    AppendMenuW(viewMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(viewMenu, MF_STRING, IDM_CLOSE_TO_TRAY, L"关闭到托盘(&T)");
-    AppendMenuW(bar, MF_POPUP, (UINT_PTR)viewMenu, L"视图(&V)");
-
-    HMENU helpMenu = CreatePopupMenu();
-    AppendMenuW(helpMenu, MF_STRING, IDM_CHECK_UPDATE, L"检查更新(&U)");
-    AppendMenuW(helpMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(helpMenu, MF_STRING, IDM_PRIVACY, L"隐私政策(&P)");
-    AppendMenuW(helpMenu, MF_STRING, IDM_ABOUT, L"关于(&A)");
-    AppendMenuW(bar, MF_POPUP, (UINT_PTR)helpMenu, L"帮助(&H)");
-    return bar;
+static void InitControlClasses(DWORD classes) {
+    INITCOMMONCONTROLSEX init = {sizeof init, classes};
+    InitCommonControlsEx(&init);
 }
 
-int HandleMenuCommand(HWND window, int commandId) {
-    switch (commandId) {
-    case IDM_EXIT:
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        return 1;
+static void OnCreate(HWND window, const CREATESTRUCTW* create) {
+    DWORD corners = 1;  // DWMWCP_DONOTROUND; older systems reject the attribute
+    DwmSetWindowAttribute(window, 33, &corners, sizeof corners);
+    HINSTANCE instance = create->hInstance;
+    InitControlClasses(ICC_STANDARD_CLASSES);
+    CreateSearchBox(window, instance);
+    InitControlClasses(ICC_LISTVIEW_CLASSES);
+    CreateResultLists(window, instance);
+    LoadRichEditLibrary();
+    CreateParagraphView(window, instance);
+    InitControlClasses(ICC_BAR_CLASSES);
+    CreateStatusBar(window, instance);
+    LayoutMainWindow(window);
+    ShowIdleWordList();
+    UpdateFontMenuChecks(window);
+    UpdateCloseToTrayCheck(window);
+    AddTrayIcon(window, instance);
+}
+
+static void OnDestroy() {
+    RemoveTrayIcon();
+    ReleaseResultLists();
+    ReleaseParagraphView();
+    CorpusClose();
+    PostQuitMessage(0);
+}
+
+static void OnPaint(HWND window) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(window, &ps);
+    FillRect(dc, &ps.rcPaint, (HBRUSH)(COLOR_WINDOW + 1));
+    EndPaint(window, &ps);
+}
+
+static void OnClose(HWND window) {
+    if (GetCloseAction() == 1)
+        DestroyWindow(window);
+    else
+        ShowWindow(window, SW_HIDE);
+}
+
+static void OnCommand(HWND window, WPARAM wParam) {
+    switch (LOWORD(wParam)) {
+    case IDM_TRAY_SHOW:
+        ShowFromTray(window);
+        return;
     case IDM_TRAY_EXIT:
         DestroyWindow(window);
+        return;
+    default:
+        break;
+    }
+    if (OnResultListCommand(wParam)) return;
+    if (OnSearchBoxCommand(wParam)) return;
+    HandleMenuCommand(window, LOWORD(wParam));
+}
+
+void RefreshUiFonts(HWND window) {
+    RefreshSearchBoxFont();
+    RefreshResultListFonts();
+    RefreshParagraphViewFont();
+    RefreshStatusBarFont();
+    LayoutMainWindow(window);
+    InvalidateRect(window, nullptr, TRUE);
+}
+
+static void OnDpiChanged(HWND window, const RECT* suggested) {
+    SetWindowPos(window, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    RefreshUiFonts(window);
+}
+
+static void OnUpdateResult(HWND window, WPARAM wParam, UpdateInfo* info) {
+    int code = LOWORD(wParam);
+    int silent = HIWORD(wParam);
+    switch (code) {
+    case UPDATE_UP_TO_DATE:
+        ShowUpdateResult(window, info, silent);
+        break;
+    case UPDATE_AVAILABLE:
+        ShowUpdateResult(window, info, 0);  // an offer shows after a silent check too
+        break;
+    case UPDATE_NETWORK_ERROR:
+        if (!silent) MessageBoxW(window, L"无法连接到更新服务器，请检查网络连接。", L"检查更新", MB_ICONWARNING);
+        break;
+    case UPDATE_BAD_MANIFEST:
+        if (!silent) MessageBoxW(window, L"解析更新信息失败，请稍后重试。", L"检查更新", MB_ICONWARNING);
+        break;
+    default:
+        if (!silent) MessageBoxW(window, L"检查更新时发生未知错误。", L"检查更新", MB_ICONERROR);
+        break;
+    }
+    if (info) FreeUpdateInfo(info);
+}
+
+static void OnDataMenuPick(int year, int reportIndex) { ShowReportParagraphs(year, reportIndex); }
+
+static void OnFontLevelCommand(HWND window, int level) {
+    SetFontSizeLevel(level);
+    SaveFontSizeLevel();
+    UpdateFontMenuChecks(window);
+    // Posted, so the refresh runs after the menu command has finished.
+    PostMessageW(window, MSG_FONT_CHANGED, 0, 0);
+}
+
+static void OnCloseToTrayCommand(HWND window) {
+    SetCloseAction(GetCloseAction() == 0 ? 1 : 0);
+    SaveCloseAction();
+    UpdateCloseToTrayCheck(window);
+}
+
+int HandleMenuCommand(HWND window, int id) {
+    unsigned dataOffset = (unsigned short)(id - IDM_DATA_BASE);
+    if (dataOffset <= 499) {
+        PostMessageW(window, MSG_DATA_MENU_PICK, 2021 + dataOffset / 100, dataOffset % 100);
+        return 1;
+    }
+    switch (id) {
+    case IDM_EXIT:
+        PostMessageW(window, WM_CLOSE, 0, 0);  // follows the close action
+        return 1;
+    case IDM_FONT_SMALL:
+    case IDM_FONT_NORMAL:
+    case IDM_FONT_LARGE:
+        OnFontLevelCommand(window, id - IDM_FONT_SMALL);
+        return 1;
+    case IDM_CLOSE_TO_TRAY:
+        OnCloseToTrayCommand(window);
+        return 1;
+    case IDM_CHECK_UPDATE:
+        StartUpdateCheck(window, 0);
+        return 1;
+    case IDM_PRIVACY:
+        ShowPrivacyDialog(window);
+        return 1;
+    case IDM_ABOUT:
+        ShowAboutBox(window);
         return 1;
     default:
         return 0;
@@ -54,15 +167,55 @@ int HandleMenuCommand(HWND window, int commandId) {
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_COMMAND:
-        if (HandleMenuCommand(window, LOWORD(wParam))) return 0;
-        break;
+    case WM_CREATE:
+        OnCreate(window, (const CREATESTRUCTW*)lParam);
+        return 0;
     case WM_DESTROY:
-        CorpusClose();
-        PostQuitMessage(0);
+        OnDestroy();
+        return 0;
+    case WM_SIZE:
+        if (wParam != SIZE_MINIMIZED) {
+            LayoutMainWindow(window);
+            InvalidateRect(window, nullptr, TRUE);
+        }
+        return 0;
+    case WM_PAINT:
+        OnPaint(window);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_CLOSE:
+        OnClose(window);
+        return 0;
+    case WM_GETMINMAXINFO:
+        ((MINMAXINFO*)lParam)->ptMinTrackSize = POINT{ScaleForDpi(300), ScaleForDpi(400)};
+        return 0;
+    case WM_DRAWITEM:
+        return DrawResultItem((const DRAWITEMSTRUCT*)lParam) ? 1 : 0;
+    case WM_MEASUREITEM:
+        return MeasureResultItem((MEASUREITEMSTRUCT*)lParam) ? 1 : 0;
+    case WM_CONTEXTMENU:
+        OnParagraphContextMenu(window, lParam);
+        return 0;
+    case WM_COMMAND:
+        OnCommand(window, wParam);
+        return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, (const RECT*)lParam);
+        return 0;
+    case MSG_FONT_CHANGED:
+        RefreshUiFonts(window);
+        return 0;
+    case MSG_UPDATE_RESULT:
+        OnUpdateResult(window, wParam, (UpdateInfo*)lParam);
+        return 0;
+    case MSG_TRAY_NOTIFY:
+        OnTrayNotify(window, lParam);
+        return 0;
+    case MSG_DATA_MENU_PICK:
+        OnDataMenuPick((int)wParam, (int)lParam);
         return 0;
     default:
-        break;
+        return DefWindowProcW(window, message, wParam, lParam);
     }
-    return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -33,3 +33,4 @@
 #define TERM_HIGHLIGHT_COLOR RGB(254, 226, 90)
 
 #define MAIN_WINDOW_CLASS L"TivraWindowClass"
+#define TRAY_ICON_ID 1
