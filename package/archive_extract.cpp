@@ -1,6 +1,7 @@
 #include "package/archive_extract.h"
 
 #include <windows.h>
+#include <malloc.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -21,7 +22,12 @@ static void SetExtractError(const char* text) {
 const char* GetExtractError() { return s_extractError; }
 
 static void* AllocBytes(ISzAllocPtr, size_t size) { return size ? malloc(size) : nullptr; }
-static void FreeBytes(ISzAllocPtr, void* address) { free(address); }
+// Every block the decoder frees held part of the plain archive or the database.
+static void FreeBytes(ISzAllocPtr, void* address) {
+    if (!address) return;
+    SecureZeroMemory(address, _msize(address));
+    free(address);
+}
 static const ISzAlloc s_alloc = {AllocBytes, FreeBytes};
 
 void InitArchiveCrc() { CrcGenerateTable(); }
@@ -47,6 +53,30 @@ static FILE* OpenOutput(const char* path) {
     wchar_t widePath[MAX_PATH];
     if (!Utf8ToWide(path, widePath, MAX_PATH)) return nullptr;
     return _wfopen(widePath, L"wb");
+}
+
+// A short write (a full disk) must not pass for a whole database.
+static bool WriteOutput(FILE* out, const Byte* data, size_t size) {
+    bool whole = fwrite(data, 1, size, out) == size;
+    if (fclose(out) != 0) whole = false;
+    return whole;
+}
+
+// What part of the entry did reach the disk is plain data: zero it, then delete.
+static void RemoveOutput(const char* path) {
+    wchar_t widePath[MAX_PATH];
+    if (!Utf8ToWide(path, widePath, MAX_PATH)) return;
+    FILE* file = _wfopen(widePath, L"r+b");
+    if (file) {
+        fseek(file, 0, SEEK_END);
+        long size = ftell(file);
+        fseek(file, 0, SEEK_SET);
+        static const Byte zeros[4096] = {};
+        for (long done = 0; done < size; done += 4096)
+            fwrite(zeros, 1, static_cast<size_t>(size - done < 4096 ? size - done : 4096), file);
+        fclose(file);
+    }
+    DeleteFileW(widePath);
 }
 
 int ExtractFirstFile(const char* archivePath, const char* outputDir, char* extractedPath, int extractedSize) {
@@ -91,15 +121,19 @@ int ExtractFirstFile(const char* archivePath, const char* outputDir, char* extra
                 SzArEx_GetFileNameUtf16(&db, i, name);
             }
             char utf8Name[260] = "";
-            if (name) WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<wchar_t*>(name), -1, utf8Name,
-                                          sizeof utf8Name, nullptr, nullptr);
+            // A name that does not fit is refused rather than read unterminated.
+            if (name && WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<wchar_t*>(name), -1, utf8Name,
+                                            sizeof utf8Name, nullptr, nullptr) == 0)
+                utf8Name[0] = 0;
             // A hostile name must never reach outside the output folder.
             if (!IsSafeEntryName(utf8Name)) {
                 SetExtractError("Unsafe file name in archive");
                 break;
             }
             char outputPath[260];
-            snprintf(outputPath, sizeof outputPath, "%s\\%s", outputDir, utf8Name);
+            // A cut path would name another file than the entry's.
+            bool pathFits = snprintf(outputPath, sizeof outputPath, "%s\\%s", outputDir, utf8Name) <
+                            static_cast<int>(sizeof outputPath);
 
             UInt32 blockIndex = 0xFFFFFFFF;
             Byte* outBuffer = nullptr;
@@ -108,12 +142,13 @@ int ExtractFirstFile(const char* archivePath, const char* outputDir, char* extra
                                &processed, &s_alloc, &s_alloc) != SZ_OK) {
                 SetExtractError("Extraction failed");
             } else {
-                FILE* out = OpenOutput(outputPath);
+                FILE* out = pathFits ? OpenOutput(outputPath) : nullptr;
                 if (!out) {
                     SetExtractError("Cannot create output file");
+                } else if (!WriteOutput(out, outBuffer + offset, processed)) {
+                    SetExtractError("Cannot write output file");
+                    RemoveOutput(outputPath);
                 } else {
-                    fwrite(outBuffer + offset, 1, processed, out);
-                    fclose(out);
                     if (extractedPath && extractedSize > 0) {
                         strncpy(extractedPath, outputPath, extractedSize - 1);
                         extractedPath[extractedSize - 1] = 0;

@@ -118,6 +118,29 @@ TEST(ArchiveExtract, FailuresLeaveTheirTextAndNoFile) {
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((out + "\\..\\payload.bin").c_str()));
 }
 
+// An output path that does not fit in 260 bytes is refused, not cut to a
+// different file name.
+TEST(ArchiveExtract, OverlongOutputPathIsRefused) {
+    std::string out = MakeOutDir("long");
+    std::string deep = out + "\\" + std::string(240 - out.size(), 'd');
+    CreateDirectoryA(deep.c_str(), nullptr);
+    ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(deep.c_str()));
+    InitArchiveCrc();
+    char path[260] = "x";
+    // "\\payload.bin" takes the path to 252 bytes: it fits.
+    ASSERT_EQ(1, ExtractFirstFile((FixtureDir() + "\\LZMA.7z").c_str(), deep.c_str(), path, sizeof path));
+    ClearDir(deep);
+    std::string deeper = deep + std::string(8, 'e');
+    CreateDirectoryA(deeper.c_str(), nullptr);
+    EXPECT_EQ(0, ExtractFirstFile((FixtureDir() + "\\LZMA.7z").c_str(), deeper.c_str(), path, sizeof path));
+    EXPECT_STREQ("Cannot create output file", GetExtractError());
+    EXPECT_STREQ("", path);
+    EXPECT_EQ(0, CountFiles(deeper));
+    EXPECT_EQ(0, CountFiles(deep));
+    RemoveDirectoryA(deeper.c_str());
+    RemoveDirectoryA(deep.c_str());
+}
+
 TEST(ArchiveExtract, EntryNameSafety) {
     struct Case { const char* name; bool safe; } cases[] = {
         {"app.db", true}, {"sub\\app.db", true}, {"a..b", true}, {"..", false}, {"..\\x", false},
