@@ -8,11 +8,6 @@
 #include "app/app_version.h"
 #include "telemetry/telemetry_state.h"
 
-#ifndef TIVRA_TELEMETRY_URL
-#define TIVRA_TELEMETRY_URL "https://telemetry.tivra.invalid/launch"
-#endif
-#define TELEMETRY_LAUNCH_URL TIVRA_TELEMETRY_URL
-
 static const DWORD kPostTimeoutMs = 5000;
 static char g_installType[16];
 
@@ -140,7 +135,7 @@ DWORD WINAPI LaunchReportThread(LPVOID) {
     memset(&report, 0, sizeof report);
     CollectLaunchReport(&report);
     char body[2048];
-    if (FormatLaunchReportBody(&report, body, sizeof body) > 0) HttpPostJson(TELEMETRY_LAUNCH_URL, body);
+    if (FormatLaunchReportBody(&report, body, sizeof body) > 0) HttpPostJson(TelemetryLaunchUrl(), body);
     return 0;
 }
 

@@ -4,6 +4,9 @@
 
 #include "telemetry/report_text.h"
 
+// The build's report URL (telemetry_url.cpp, or the test build's own definition).
+const char* TelemetryLaunchUrl();
+
 void StartLaunchReport();
 DWORD WINAPI LaunchReportThread(LPVOID unused);
 void CollectLaunchReport(LaunchReport* report);

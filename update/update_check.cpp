@@ -8,11 +8,6 @@
 #include "app/app_version.h"
 #include "ui/window_ids.h"
 
-#ifndef TIVRA_UPDATE_URL
-#define TIVRA_UPDATE_URL "https://update.tivra.invalid/version.json"
-#endif
-#define UPDATE_MANIFEST_URL TIVRA_UPDATE_URL
-
 #ifndef WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3
 #define WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3 0x00002000
 #endif
@@ -170,7 +165,7 @@ int CheckForUpdateFrom(const char* url, UpdateInfo* info) {
     return code;
 }
 
-int CheckForUpdate(UpdateInfo* info) { return CheckForUpdateFrom(UPDATE_MANIFEST_URL, info); }
+int CheckForUpdate(UpdateInfo* info) { return CheckForUpdateFrom(UpdateManifestUrl(), info); }
 
 static void PostResult(HWND window, int silent, int code, UpdateInfo* info) {
     WPARAM wParam = ((WPARAM)(silent & 0xFFFF) << 16) | (WPARAM)(code & 0xFFFF);

@@ -39,6 +39,8 @@ bool HttpGetText(const char* url, char** body, int* length);
 int ReadUpdateManifest(const char* body, UpdateInfo* info);
 // Fetches and reads the manifest at url into info; UPDATE_ code.
 int CheckForUpdateFrom(const char* url, UpdateInfo* info);
+// The build's manifest URL (update_url.cpp, or the test build's own definition).
+const char* UpdateManifestUrl();
 // The same on the build's manifest URL.
 int CheckForUpdate(UpdateInfo* info);
 

@@ -1,16 +1,18 @@
 #!/usr/bin/env python3
 """Loopback HTTP server for the network tests.
 
-Usage: loopback_server.py COMMAND [ARGS...]
-Serves on 127.0.0.1 at a free port, runs COMMAND with TIVRA_TEST_SERVER set to
-http://127.0.0.1:PORT, stops and exits with COMMAND's status.
+Usage: loopback_server.py [--port N] COMMAND [ARGS...]
+Serves on 127.0.0.1 at port N (default: a free port), runs COMMAND with
+TIVRA_TEST_SERVER set to http://127.0.0.1:PORT, stops and exits with COMMAND's
+status. Tests in Python import it and call serve() instead.
 
 GET  /echo?status=N&body=TEXT&repeat=R&chunks=K
                                          answers N (200) with TEXT R times, in K chunks
 GET  /headers                            answers the request's headers as text
 GET  /barrier?n=N&body=TEXT              answers once N requests wait there at once
+GET  /version.json                       answers what set_manifest() last gave (200, "{}")
 GET  /_log                               one line per POST received, then clears
-POST /launch                             records and answers 200
+POST /launch                             records and answers 200 (or set_launch_status())
 POST /status/N                           records and answers N
 """
 import json
@@ -25,6 +27,41 @@ posts = []
 posts_lock = threading.Lock()
 barriers = {}
 barriers_lock = threading.Lock()
+# Every request as {"method", "path", "headers", "body"}, for tests in Python.
+received = []
+manifest = {"status": 200, "body": b"{}", "together": 1}
+launch = {"status": 200}
+
+
+def set_manifest(status, body, together=1):
+    """What GET /version.json answers from now on; body is text or bytes. With
+    together=N the answers wait until N requests wait at once."""
+    with posts_lock:
+        manifest["status"] = status
+        manifest["body"] = body.encode("utf-8") if isinstance(body, str) else body
+        manifest["together"] = together
+
+
+def set_launch_status(status):
+    """The status POST /launch answers from now on."""
+    with posts_lock:
+        launch["status"] = status
+
+
+def take_received():
+    """The requests received since the last call, oldest first."""
+    with posts_lock:
+        taken = list(received)
+        received.clear()
+    return taken
+
+
+def serve(port=0):
+    """Starts the server on 127.0.0.1 in a daemon thread; returns it (shutdown() stops it)."""
+    server = ThreadingHTTPServer(("127.0.0.1", port), Handler)
+    server.daemon_threads = True
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
 
 
 def barrier_for(count):
@@ -82,8 +119,15 @@ class Handler(BaseHTTPRequestHandler):
             self.wfile.write(body)
         self.wfile.flush()
 
+    def record(self, body=b""):
+        with posts_lock:
+            received.append({"method": self.command, "path": self.path,
+                             "headers": dict(self.headers.items()), "body": body})
+
     def do_GET(self):
         url = urlsplit(self.path)
+        if url.path != "/_log":
+            self.record()
         query = parse_qs(url.query, keep_blank_values=True)
         text = query.get("body", [""])[0].encode("utf-8")
         if url.path == "/echo":
@@ -97,6 +141,15 @@ class Handler(BaseHTTPRequestHandler):
                 self.answer(200, text)
             except threading.BrokenBarrierError:
                 self.answer(503, b"")
+        elif url.path == "/version.json":
+            with posts_lock:
+                status, body, together = manifest["status"], manifest["body"], manifest["together"]
+            if together > 1:
+                try:
+                    barrier_for(together).wait()
+                except threading.BrokenBarrierError:
+                    status, body = 503, b""
+            self.answer(status, body)
         elif url.path == "/_log":
             with posts_lock:
                 lines = "".join(line + "\n" for line in posts)
@@ -108,25 +161,32 @@ class Handler(BaseHTTPRequestHandler):
     def do_POST(self):
         length = int(self.headers.get("Content-Length", "0"))
         body = self.rfile.read(length)
+        self.record(body)
         with posts_lock:
             posts.append(describe_post(self.path, self.headers, body))
-        status = int(self.path.rsplit("/", 1)[1]) if self.path.startswith("/status/") else 200
+        with posts_lock:
+            status = launch["status"]
+        if self.path.startswith("/status/"):
+            status = int(self.path.rsplit("/", 1)[1])
         self.answer(status, b"ok")
 
 
 def main():
-    if len(sys.argv) < 2:
+    args = sys.argv[1:]
+    port = 0
+    if len(args) >= 2 and args[0] == "--port":
+        port = int(args[1])
+        args = args[2:]
+    if not args:
         print(__doc__, file=sys.stderr)
         return 2
-    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-    server.daemon_threads = True
-    threading.Thread(target=server.serve_forever, daemon=True).start()
+    server = serve(port)
     env = dict(os.environ)
     for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
         env.pop(name, None)
     env["TIVRA_TEST_SERVER"] = "http://127.0.0.1:%d" % server.server_address[1]
     try:
-        status = subprocess.call(sys.argv[1:], env=env)
+        status = subprocess.call(args, env=env)
     finally:
         server.shutdown()
     return status

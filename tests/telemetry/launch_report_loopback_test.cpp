@@ -7,14 +7,14 @@
 #include <vector>
 
 #include "ini_fixture.h"
-#include "loopback_urls.h"
 #include "telemetry/launch_report.h"
 #include "telemetry/telemetry_state.h"
 #include "update/update_check.h"
 
 static std::string g_launchUrl;
 
-const char* TestLaunchUrl() { return g_launchUrl.c_str(); }
+// Linked in place of the build's own address, so each test picks its endpoint.
+const char* TelemetryLaunchUrl() { return g_launchUrl.c_str(); }
 
 static std::string Server() {
     const char* base = getenv("TIVRA_TEST_SERVER");

@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "box_watch.h"
-#include "loopback_urls.h"
 #include "ui/window_ids.h"
 #include "update/update_check.h"
 
 static std::string g_manifestUrl;
 
-const char* TestManifestUrl() { return g_manifestUrl.c_str(); }
+// Linked in place of the build's own address, so each test picks its manifest.
+const char* UpdateManifestUrl() { return g_manifestUrl.c_str(); }
 
 static std::string Server() {
     const char* base = getenv("TIVRA_TEST_SERVER");
