@@ -1,0 +1,170 @@
+// Search commands of the driver. Texts go in as UTF-16 hex (4 digits a unit) so
+// no code page stands between the test and the window; they come out as UTF-8.
+//   search-set HEX             WM_SETTEXT on the search box (the box sends EN_CHANGE)
+//   lists                      each list: "== ID", its header, "n=COUNT", one entry a line
+//   pick ID INDEX              select the entry and send the list's LBN_SELCHANGE
+//   view                       the paragraph header, then the view's text (CRLF as LF)
+//   view-select START END      EM_SETSEL on the view
+//   view-copy                  right-click in the view, take the menu's first item; prints the clipboard
+//   view-menu-shown            right-click in the view; prints 1 if a menu opened (and closes it), else 0
+//   rect ID                    the child's screen rectangle: left top right bottom
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <string>
+
+#include "driver.h"
+
+static std::wstring FromHex(const char* hex) {
+    std::wstring out;
+    for (size_t i = 0; i + 4 <= strlen(hex); i += 4) {
+        char unit[5] = {hex[i], hex[i + 1], hex[i + 2], hex[i + 3], 0};
+        out += (wchar_t)strtoul(unit, nullptr, 16);
+    }
+    return out;
+}
+
+static void PrintLong(const std::wstring& text) {
+    std::wstring lf;
+    for (wchar_t c : text)
+        if (c != L'\r') lf += c;
+    int n = WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8((size_t)n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, &utf8[0], n, nullptr, nullptr);
+    fputs(utf8.c_str(), stdout);
+    fputc('\n', stdout);
+}
+
+static std::wstring TextOf(HWND window) {
+    LRESULT length = 0;
+    SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, (PDWORD_PTR)&length);
+    std::wstring text((size_t)length + 2, L'\0');
+    SendMessageTimeoutW(window, WM_GETTEXT, (WPARAM)text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, 5000, nullptr);
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+struct FoundHeader {
+    HWND window;
+};
+
+// The paragraph header is the static whose text begins with 段落.
+static BOOL CALLBACK FindParagraphHeader(HWND child, LPARAM found) {
+    wchar_t cls[32];
+    GetClassNameW(child, cls, 32);
+    if (_wcsicmp(cls, L"Static") != 0) return TRUE;
+    std::wstring text = TextOf(child);
+    if (text.compare(0, 2, L"段落") == 0) {
+        ((FoundHeader*)found)->window = child;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+static HWND PopupMenu() {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+static HWND WaitForMenu(int ms) {
+    for (int waited = 0; waited < ms; waited += 50) {
+        if (HWND menu = PopupMenu()) return menu;
+        Sleep(50);
+    }
+    return nullptr;
+}
+
+static void RightClickInView(HWND main, HWND view) {
+    RECT r;
+    GetWindowRect(view, &r);
+    PostMessageW(main, WM_CONTEXTMENU, (WPARAM)view, MAKELPARAM(r.left + 30, r.top + 20));
+}
+
+static int SearchCommands(HWND main, int argc, char** argv) {
+    const char* command = argv[1];
+    bool known = !strcmp(command, "search-set") || !strcmp(command, "lists") || !strcmp(command, "pick") ||
+                 !strcmp(command, "view") || !strcmp(command, "view-select") || !strcmp(command, "view-copy") ||
+                 !strcmp(command, "view-menu-shown") || !strcmp(command, "rect");
+    if (!known) return -1;
+    if (!main) return 1;
+    HWND view = GetDlgItem(main, 4001);
+    if (!strcmp(command, "search-set")) {
+        HWND box = GetDlgItem(main, 1001);
+        if (!box) return 1;
+        std::wstring text = FromHex(argc >= 3 ? argv[2] : "");
+        SendMessageTimeoutW(box, WM_SETTEXT, 0, (LPARAM)text.c_str(), SMTO_ABORTIFHUNG, 30000, nullptr);
+    } else if (!strcmp(command, "lists")) {
+        for (int c = 0; c < 3; ++c) {
+            HWND list = GetDlgItem(main, 2001 + c);
+            HWND header = GetDlgItem(main, 2011 + c);
+            if (!list || !header) return 1;
+            printf("== %d\n", 2001 + c);
+            PrintLong(TextOf(header));
+            int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
+            printf("n=%d\n", count);
+            for (int i = 0; i < count; ++i) {
+                wchar_t entry[512] = {0};
+                SendMessageW(list, LB_GETTEXT, (WPARAM)i, (LPARAM)entry);
+                PrintLong(entry);
+            }
+        }
+    } else if (!strcmp(command, "pick") && argc >= 4) {
+        HWND list = GetDlgItem(main, atoi(argv[2]));
+        if (!list) return 1;
+        SendMessageW(list, LB_SETCURSEL, (WPARAM)atoi(argv[3]), 0);
+        SendMessageTimeoutW(main, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), LBN_SELCHANGE), (LPARAM)list,
+                            SMTO_ABORTIFHUNG, 30000, nullptr);
+    } else if (!strcmp(command, "view")) {
+        FoundHeader found = {nullptr};
+        EnumChildWindows(main, FindParagraphHeader, (LPARAM)&found);
+        if (!found.window || !view) return 1;
+        PrintLong(TextOf(found.window));
+        PrintLong(TextOf(view));
+    } else if (!strcmp(command, "view-select") && argc >= 4) {
+        if (!view) return 1;
+        SendMessageW(view, EM_SETSEL, (WPARAM)atoi(argv[2]), (LPARAM)atoi(argv[3]));
+    } else if (!strcmp(command, "view-copy")) {
+        if (!view) return 1;
+        if (OpenClipboard(nullptr)) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        RightClickInView(main, view);
+        HWND menu = WaitForMenu(5000);
+        if (!menu) return 1;
+        Sleep(100);
+        PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+        for (int i = 0; i < 40 && PopupMenu(); ++i) Sleep(50);
+        Sleep(200);
+        std::wstring text;
+        if (OpenClipboard(nullptr)) {
+            HANDLE data = GetClipboardData(CF_UNICODETEXT);
+            if (const wchar_t* p = data ? (const wchar_t*)GlobalLock(data) : nullptr) {
+                text = p;
+                GlobalUnlock(data);
+            }
+            CloseClipboard();
+        }
+        PrintLong(text);
+    } else if (!strcmp(command, "view-menu-shown")) {
+        if (!view) return 1;
+        RightClickInView(main, view);
+        HWND menu = WaitForMenu(1500);
+        if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+        printf("%d\n", menu ? 1 : 0);
+    } else if (!strcmp(command, "rect") && argc >= 3) {
+        HWND child = GetDlgItem(main, atoi(argv[2]));
+        if (!child) return 1;
+        RECT r;
+        GetClientRect(child, &r);
+        MapWindowPoints(child, nullptr, (POINT*)&r, 2);
+        printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+    } else {
+        return 2;
+    }
+    return 0;
+}
+
+DRIVER_COMMANDS(SearchCommands);
