@@ -329,6 +329,11 @@ TEST_F(SearchWindow, ShortSentenceEdgeCases) {
                 head + std::wstring(1990, L'土'), L"超长段落短尾"},
                L"超长段落");
     EXPECT_EQ(ParagraphHeader(), L"段落(6)");
+    // Over 255 units the sentence is still looked up but not highlighted.
+    TypeSearchText(L"长句");
+    PickEntry(2, 0);
+    ExpectView("long sentence", {L"前言长句" + std::wstring(300, L'句') + L"后记"}, L"");
+    EXPECT_EQ(ParagraphHeader(), L"段落(1)");
     // A search clears the view.
     TypeSearchText(L"发展");
     EXPECT_EQ(ViewText(), L"");
