@@ -104,6 +104,7 @@ static int Privacy(HWND main) {
     printf("rect=%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
     printf("topmost=%d\n", (GetWindowLongW(dialog, GWL_EXSTYLE) & WS_EX_TOPMOST) ? 1 : 0);
     printf("owner=%d\n", GetWindow(dialog, GW_OWNER) == main ? 1 : 0);
+    printf("foreground=%d\n", GetForegroundWindow() == dialog ? 1 : 0);
     HWND text = GetDlgItem(dialog, 101), button = GetDlgItem(dialog, IDOK);
     printf("text=%d button=%d\n", text ? 1 : 0, button ? 1 : 0);
     if (text) {

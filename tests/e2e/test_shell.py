@@ -178,6 +178,7 @@ class PrivacyWindow(unittest.TestCase):
                 self.assertEqual(left, ml + ((mr - ml) - 450) // 2)
                 self.assertEqual(top, mt + ((mb - mt) - 400) // 2)
                 self.assertEqual((info["topmost"], info["owner"], info["title"]), ("1", "1", "隐私政策"))
+                self.assertEqual(info["foreground"], "1", "the privacy window is the active one")
                 self.assertEqual(driver("enabled")[1].strip(), "0", "the main window is disabled while open")
                 cw, ch = (int(v) for v in info["client"].split())
                 self.assertEqual(info["text-rect"], f"10 10 {cw - 20} {ch - 30 - 28}")
