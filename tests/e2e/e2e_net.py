@@ -11,7 +11,7 @@ import subprocess
 import sys
 import time
 
-from tivra_e2e import BUILD, SOURCE, WINE_RUN, driver, make_app_folder, poll
+from tivra_e2e import SOURCE, WINE_RUN, driver, make_app_folder, poll, stop
 
 sys.path.insert(0, os.path.join(SOURCE, "tests", "net"))
 import loopback_server  # noqa: E402
@@ -74,6 +74,20 @@ def start_net(folder):
                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     poll(lambda: driver("find")[0] == 0 or process.poll() is not None, what="the main window")
     return process
+
+
+IDM_TRAY_EXIT = 39002
+
+
+def quit_app(process):
+    """Ends Tivra by the tray menu's exit, which never hides to the tray."""
+    if process.poll() is None:
+        driver("command", IDM_TRAY_EXIT)
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            pass
+    stop(process)
 
 
 def opened(folder):

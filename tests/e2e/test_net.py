@@ -6,9 +6,9 @@ import os
 import time
 import unittest
 
-from e2e_net import (GRACE, LOOPBACK_EXE, UP_TO_DATE, Requests, box_count, box_info, ini_path, loopback_server,
-                     make_net_folder, no_box_for, opened, read_ini, serve, start_net, stop_serving, wait_box)
-from tivra_e2e import BUILD, driver, kill_leftovers, poll, stop, wine
+from e2e_net import (GRACE, LOOPBACK_EXE, UP_TO_DATE, Requests, box_count, loopback_server,
+                     make_net_folder, no_box_for, opened, quit_app, read_ini, serve, start_net, stop_serving, wait_box)
+from tivra_e2e import BUILD, driver, kill_leftovers, poll, wine
 
 MEMBERS = ["app_version", "install_id", "device_id", "os_name", "os_version", "os_arch", "os_locale",
            "screen_width", "screen_height", "dpi_scale", "launch_count", "first_launch", "last_launch",
@@ -32,7 +32,7 @@ class NetTest(unittest.TestCase):
 
     def tearDown(self):
         if self.process:
-            stop(self.process)
+            quit_app(self.process)
         if self.server:
             stop_serving(self.server)
 
@@ -41,7 +41,7 @@ class NetTest(unittest.TestCase):
         self.assertIsNone(self.process.poll(), "Tivra keeps running")
 
     def restart(self, folder):
-        stop(self.process)
+        quit_app(self.process)
         self.requests.take()
         self.requests.seen.clear()
         self.start(folder)
@@ -130,7 +130,7 @@ class LaunchReport(NetTest):
                 ini = read_ini(folder)
                 self.assertEqual(ini["Stats"]["LaunchCount"], "1", "counted whether or not reported")
                 self.assertEqual(ini["Settings"]["Enabled"], value, "never written")
-                stop(self.process)
+                quit_app(self.process)
                 self.process = None
 
     def test_hand_edited_values_are_sent_as_valid_json(self):
@@ -208,6 +208,66 @@ class SilentCheck(NetTest):
                     time.sleep(GRACE)
                     self.assertEqual(opened(folder), [])
                     self.assertNotEqual(driver("window-class", "Notepad")[0], 0, "no program started")
+
+
+NETWORK = "无法连接到更新服务器，请检查网络连接。"
+BAD = "解析更新信息失败，请稍后重试。"
+CURRENT = "当前版本 0.1.1 已是最新版本！"
+IDM_CHECK_UPDATE, MSG_UPDATE_RESULT, UPDATE_INTERNAL_ERROR = 40200, 1124, 5
+
+
+class MenuCheck(NetTest):
+    def setUp(self):
+        super().setUp()
+        self.folder = make_net_folder("net-menu")
+        self.start(self.folder)
+        self.checked()
+
+    def answer(self, button):
+        driver("msgbox-press", button)
+        poll(lambda: box_count() == 0, what="the box to close")
+
+    def test_every_outcome_shows_its_box(self):
+        cases = [(200, UP_TO_DATE, CURRENT), (200, '{"tag_name":"0.1.1-beta"}', CURRENT),
+                 (200, '{"version":"0.1"}', CURRENT), (404, "", NETWORK), (500, UP_TO_DATE, NETWORK),
+                 (204, "", NETWORK), (200, "", NETWORK), (200, '{"tag_name":"abc"}', BAD),
+                 (200, '{"tag_name":"v"}', BAD), (200, '{"version": 2}', BAD),
+                 (200, '{"tag_name":"","version":"0.2.0"}', BAD)]
+        for status, body, text in cases:
+            with self.subTest(status=status, body=body):
+                loopback_server.set_manifest(status, body)
+                driver("command", IDM_CHECK_UPDATE)
+                box = wait_box()
+                self.assertEqual(box, {"caption": "检查更新", "text": text, "buttons": [IDOK], "owner": "main"})
+                self.answer(IDOK)
+        loopback_server.set_manifest(200, newer_manifest("https://example.org/tivra/download"))
+        driver("command", IDM_CHECK_UPDATE)
+        self.assertEqual(wait_box(), {"caption": "发现新版本", "text": OFFER, "buttons": [IDYES, IDNO],
+                                      "owner": "main"})
+        self.answer(IDNO)
+        self.assertEqual(opened(self.folder), [])
+
+    def test_a_check_that_could_not_start(self):
+        # What StartUpdateCheck posts when no worker could be made.
+        driver("post", MSG_UPDATE_RESULT, (1 << 16) | UPDATE_INTERNAL_ERROR, 0)
+        self.assertTrue(no_box_for(), "silent: nothing")
+        driver("post", MSG_UPDATE_RESULT, UPDATE_INTERNAL_ERROR, 0)
+        self.assertEqual(wait_box(), {"caption": "检查更新", "text": "检查更新时发生未知错误。", "buttons": [IDOK],
+                                      "owner": "main"})
+        self.answer(IDOK)
+
+    def test_menu_check_right_after_start_both_answered(self):
+        # Neither answer goes out until both checks wait at the server at once.
+        loopback_server.set_manifest(200, UP_TO_DATE, together=2)
+        self.restart(self.folder)
+        driver("command", IDM_CHECK_UPDATE)
+        gets = self.requests.wait_for("GET", "/version.json", count=2)
+        self.assertEqual(len(gets), 2)
+        self.assertEqual(wait_box()["text"], CURRENT, "the menu check was answered, not timed out")
+        time.sleep(GRACE)
+        self.assertEqual(box_count(), 1, "the silent check shows nothing")
+        self.answer(IDOK)
+        self.assertTrue(no_box_for())
 
 
 if __name__ == "__main__":
