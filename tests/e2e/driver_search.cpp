@@ -1,13 +1,14 @@
 // Search commands of the driver. Texts go in as UTF-16 hex (4 digits a unit) so
 // no code page stands between the test and the window; they come out as UTF-8.
-//   search-set HEX             WM_SETTEXT on the search box (the box sends EN_CHANGE)
-//   lists                      each list: "== ID", its header, "n=COUNT", one entry a line
-//   pick ID INDEX              select the entry and send the list's LBN_SELCHANGE
-//   view                       the paragraph header, then the view's text (CRLF as LF)
-//   view-select START END      EM_SETSEL on the view
-//   view-copy                  right-click in the view, take the menu's first item; prints the clipboard
-//   view-menu-shown            right-click in the view; prints 1 if a menu opened (and closes it), else 0
-//   rect ID                    the child's screen rectangle: left top right bottom
+//   search-set HEX                 WM_SETTEXT on the search box (the box sends EN_CHANGE)
+//   search-lists                   each list: "== ID", its header, "n=COUNT", one entry a line
+//   search-pick ID INDEX           select the entry and send the list's LBN_SELCHANGE
+//   search-view                    the paragraph header, then the view's text (CRLF as LF)
+//   search-view-select START END   EM_SETSEL on the view
+//   search-view-copy               right-click in the view, take the menu's first item; prints the clipboard
+//   search-view-menu-shown         right-click in the view; prints 1 if a menu opened (and closes it), else 0
+//   search-rect ID                 the child's client area on the screen: left top right bottom
+//   search-item-height ID          the list's row height
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -83,9 +84,10 @@ static void RightClickInView(HWND main, HWND view) {
 
 static int SearchCommands(HWND main, int argc, char** argv) {
     const char* command = argv[1];
-    bool known = !strcmp(command, "search-set") || !strcmp(command, "lists") || !strcmp(command, "pick") ||
-                 !strcmp(command, "view") || !strcmp(command, "view-select") || !strcmp(command, "view-copy") ||
-                 !strcmp(command, "view-menu-shown") || !strcmp(command, "rect");
+    bool known = !strcmp(command, "search-set") || !strcmp(command, "search-lists") || !strcmp(command, "search-pick") ||
+                 !strcmp(command, "search-view") || !strcmp(command, "search-view-select") || !strcmp(command, "search-view-copy") ||
+                 !strcmp(command, "search-view-menu-shown") || !strcmp(command, "search-rect") ||
+                 !strcmp(command, "search-item-height");
     if (!known) return -1;
     if (!main) return 1;
     HWND view = GetDlgItem(main, 4001);
@@ -94,7 +96,7 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         if (!box) return 1;
         std::wstring text = FromHex(argc >= 3 ? argv[2] : "");
         SendMessageTimeoutW(box, WM_SETTEXT, 0, (LPARAM)text.c_str(), SMTO_ABORTIFHUNG, 30000, nullptr);
-    } else if (!strcmp(command, "lists")) {
+    } else if (!strcmp(command, "search-lists")) {
         for (int c = 0; c < 3; ++c) {
             HWND list = GetDlgItem(main, 2001 + c);
             HWND header = GetDlgItem(main, 2011 + c);
@@ -109,22 +111,22 @@ static int SearchCommands(HWND main, int argc, char** argv) {
                 PrintLong(entry);
             }
         }
-    } else if (!strcmp(command, "pick") && argc >= 4) {
+    } else if (!strcmp(command, "search-pick") && argc >= 4) {
         HWND list = GetDlgItem(main, atoi(argv[2]));
         if (!list) return 1;
         SendMessageW(list, LB_SETCURSEL, (WPARAM)atoi(argv[3]), 0);
         SendMessageTimeoutW(main, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), LBN_SELCHANGE), (LPARAM)list,
                             SMTO_ABORTIFHUNG, 30000, nullptr);
-    } else if (!strcmp(command, "view")) {
+    } else if (!strcmp(command, "search-view")) {
         FoundHeader found = {nullptr};
         EnumChildWindows(main, FindParagraphHeader, (LPARAM)&found);
         if (!found.window || !view) return 1;
         PrintLong(TextOf(found.window));
         PrintLong(TextOf(view));
-    } else if (!strcmp(command, "view-select") && argc >= 4) {
+    } else if (!strcmp(command, "search-view-select") && argc >= 4) {
         if (!view) return 1;
         SendMessageW(view, EM_SETSEL, (WPARAM)atoi(argv[2]), (LPARAM)atoi(argv[3]));
-    } else if (!strcmp(command, "view-copy")) {
+    } else if (!strcmp(command, "search-view-copy")) {
         if (!view) return 1;
         if (OpenClipboard(nullptr)) {
             EmptyClipboard();
@@ -148,19 +150,25 @@ static int SearchCommands(HWND main, int argc, char** argv) {
             CloseClipboard();
         }
         PrintLong(text);
-    } else if (!strcmp(command, "view-menu-shown")) {
+    } else if (!strcmp(command, "search-view-menu-shown")) {
         if (!view) return 1;
         RightClickInView(main, view);
         HWND menu = WaitForMenu(1500);
         if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         printf("%d\n", menu ? 1 : 0);
-    } else if (!strcmp(command, "rect") && argc >= 3) {
+    } else if (!strcmp(command, "search-rect") && argc >= 3) {
         HWND child = GetDlgItem(main, atoi(argv[2]));
         if (!child) return 1;
-        RECT r;
-        GetClientRect(child, &r);
-        MapWindowPoints(child, nullptr, (POINT*)&r, 2);
-        printf("%ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+        // Screen position of the client area, from the window rectangle and the border.
+        RECT w, c;
+        GetWindowRect(child, &w);
+        GetClientRect(child, &c);
+        long border = ((w.bottom - w.top) - c.bottom) / 2;
+        printf("%ld %ld %ld %ld\n", w.left + border, w.top + border, w.left + border + c.right, w.top + border + c.bottom);
+    } else if (!strcmp(command, "search-item-height") && argc >= 3) {
+        HWND list = GetDlgItem(main, atoi(argv[2]));
+        if (!list) return 1;
+        printf("%d\n", (int)SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
     } else {
         return 2;
     }

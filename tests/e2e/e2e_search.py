@@ -33,7 +33,7 @@ def set_search(text):
 
 def lists():
     """{list id: (header, [entries])} as the window holds them."""
-    code, out = driver("lists")
+    code, out = driver("search-lists")
     assert code == 0, out
     lines = out.split("\n")
     result, i = {}, 0
@@ -48,7 +48,7 @@ def lists():
 
 def view():
     """(paragraph header, view text with LF line breaks)."""
-    code, out = driver("view")
+    code, out = driver("search-view")
     assert code == 0
     header, _, text = out.partition("\n")
     return header, text[:-1] if text.endswith("\n") else text

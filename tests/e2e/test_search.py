@@ -14,7 +14,7 @@ class Search(unittest.TestCase):
         cls.oracle = Oracle()
         cls.process = start(app_folder("search"))
         poll(lambda: driver("find")[0] == 0, what="the main window")
-        poll(lambda: driver("lists")[0] == 0, what="the lists")
+        poll(lambda: driver("search-lists")[0] == 0, what="the lists")
 
     @classmethod
     def tearDownClass(cls):
@@ -29,7 +29,7 @@ class Search(unittest.TestCase):
     def test_idle_list_at_start_and_after_clearing(self):
         self.assertSearch("")
         set_search("发展")
-        driver("pick", CLAUSE_LIST, 0)
+        driver("search-pick", CLAUSE_LIST, 0)
         set_search("")
         self.assertSearch("")
         self.assertEqual(view(), ("段落", ""))
@@ -46,10 +46,10 @@ class Search(unittest.TestCase):
 
     def test_unchanged_text_runs_no_search(self):
         set_search("发展")
-        driver("pick", WORD_LIST, 0)
+        driver("search-pick", WORD_LIST, 0)
         narrowed = lists()
         self.assertNotEqual(narrowed, self.oracle.search("发展"))
-        driver("pick", CLAUSE_LIST, 0)
+        driver("search-pick", CLAUSE_LIST, 0)
         shown = view()
         for same in ["发展 ", " 发展", "  发展  ", "发展"]:
             set_search(same)
@@ -64,8 +64,8 @@ class Search(unittest.TestCase):
             set_search(search)
             before = lists()
             for index, entry in enumerate(before[WORD_LIST][1]):
-                driver("pick", CLAUSE_LIST, 0)
-                driver("pick", WORD_LIST, index)
+                driver("search-pick", CLAUSE_LIST, 0)
+                driver("search-pick", WORD_LIST, index)
                 word_id, word = entry.split("|", 1)
                 phrases = self.oracle.phrases_by_word(int(word_id))
                 clauses = self.oracle.clauses(word)
@@ -79,7 +79,7 @@ class Search(unittest.TestCase):
             set_search(search)
             before = lists()
             for index, phrase in enumerate(before[PHRASE_LIST][1]):
-                driver("pick", PHRASE_LIST, index)
+                driver("search-pick", PHRASE_LIST, index)
                 clauses = self.oracle.clauses(phrase)
                 self.assertEqual(lists(), {WORD_LIST: before[WORD_LIST], PHRASE_LIST: before[PHRASE_LIST],
                                            CLAUSE_LIST: (f"短句({len(clauses)})", clauses)}, phrase)
@@ -89,7 +89,7 @@ class Search(unittest.TestCase):
             set_search(search)
             before = lists()
             for index, clause in enumerate(before[CLAUSE_LIST][1]):
-                driver("pick", CLAUSE_LIST, index)
+                driver("search-pick", CLAUSE_LIST, index)
                 self.assertEqual(view(), self.oracle.paragraphs(clause), clause)
                 self.assertEqual(lists(), before, "a short-sentence pick changes no list")
 
@@ -109,12 +109,12 @@ class Search(unittest.TestCase):
 
     def test_copy_menu_copies_the_selection(self):
         set_search("深化改革")
-        driver("pick", CLAUSE_LIST, 0)
+        driver("search-pick", CLAUSE_LIST, 0)
         header, text = view()
-        self.assertEqual(driver("view-menu-shown"), (0, "0\n"), "no selection, no menu")
+        self.assertEqual(driver("search-view-menu-shown"), (0, "0\n"), "no selection, no menu")
         start_at = text.index("深化改革")
-        driver("view-select", start_at, start_at + 4)
-        self.assertEqual(driver("view-copy"), (0, "深化改革\n"))
+        driver("search-view-select", start_at, start_at + 4)
+        self.assertEqual(driver("search-view-copy"), (0, "深化改革\n"))
 
 
 if __name__ == "__main__":
