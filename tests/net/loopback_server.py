@@ -56,10 +56,16 @@ def take_received():
     return taken
 
 
-def serve(port=0):
-    """Starts the server on 127.0.0.1 in a daemon thread; returns it (shutdown() stops it)."""
+def serve(port=0, tls=None):
+    """Starts the server on 127.0.0.1 in a daemon thread; returns it (shutdown() stops it).
+    With tls=(certificate file, key file) it speaks HTTPS."""
     server = ThreadingHTTPServer(("127.0.0.1", port), Handler)
     server.daemon_threads = True
+    if tls:
+        import ssl
+        context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        context.load_cert_chain(*tls)
+        server.socket = context.wrap_socket(server.socket, server_side=True)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server
 
