@@ -79,7 +79,7 @@ TEST(UpdateManifest, KeyOrderAndFallbacks) {
         {"utf-8 notes", "{\"tag_name\":\"1\",\"body\":\"\xe4\xbf\xae\xe5\xa4\x8d\"}", UPDATE_AVAILABLE, L"1", L"",
          L"修复", L""},
         {"40-byte version cut to 31",
-         R"({"tag_name":"0.2.0-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"})", UPDATE_AVAILABLE,
+         R"({"tag_name":"0.2.0-aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa"})", UPDATE_AVAILABLE,
          L"0.2.0-aaaaaaaaaaaaaaaaaaaaaaaaa", L"", L"", L""},
     };
     for (const ManifestCase& c : cases) {
