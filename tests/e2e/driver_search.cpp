@@ -5,8 +5,8 @@
 //   search-pick ID INDEX           select the entry and send the list's LBN_SELCHANGE
 //   search-view                    the paragraph header, then the view's text (CRLF as LF)
 //   search-view-select START END   EM_SETSEL on the view
-//   search-view-copy               right-click in the view, take the menu's first item; prints the clipboard
-//   search-view-menu-shown         right-click in the view; prints 1 if a menu opened (and closes it), else 0
+//   search-view-copy               right button click in the view, take the menu's first item; prints the clipboard
+//   search-menu-shown ID           right button click on child ID; prints 1 if a menu opened (and closes it), else 0
 //   search-rect ID                 the child's client area on the screen: left top right bottom
 //   search-item-height ID          the list's row height
 #include <stdio.h>
@@ -76,17 +76,17 @@ static HWND WaitForMenu(int ms) {
     return nullptr;
 }
 
-static void RightClickInView(HWND main, HWND view) {
-    RECT r;
-    GetWindowRect(view, &r);
-    PostMessageW(main, WM_CONTEXTMENU, (WPARAM)view, MAKELPARAM(r.left + 30, r.top + 20));
+// A right button click on the control itself; it turns it into WM_CONTEXTMENU.
+static void RightClickInView(HWND, HWND control) {
+    PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 20));
+    PostMessageW(control, WM_RBUTTONUP, 0, MAKELPARAM(30, 20));
 }
 
 static int SearchCommands(HWND main, int argc, char** argv) {
     const char* command = argv[1];
     bool known = !strcmp(command, "search-set") || !strcmp(command, "search-lists") || !strcmp(command, "search-pick") ||
                  !strcmp(command, "search-view") || !strcmp(command, "search-view-select") || !strcmp(command, "search-view-copy") ||
-                 !strcmp(command, "search-view-menu-shown") || !strcmp(command, "search-rect") ||
+                 !strcmp(command, "search-menu-shown") || !strcmp(command, "search-rect") ||
                  !strcmp(command, "search-item-height");
     if (!known) return -1;
     if (!main) return 1;
@@ -150,9 +150,10 @@ static int SearchCommands(HWND main, int argc, char** argv) {
             CloseClipboard();
         }
         PrintLong(text);
-    } else if (!strcmp(command, "search-view-menu-shown")) {
-        if (!view) return 1;
-        RightClickInView(main, view);
+    } else if (!strcmp(command, "search-menu-shown") && argc >= 3) {
+        HWND child = GetDlgItem(main, atoi(argv[2]));
+        if (!child) return 1;
+        RightClickInView(main, child);
         HWND menu = WaitForMenu(1500);
         if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         printf("%d\n", menu ? 1 : 0);

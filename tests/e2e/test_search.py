@@ -111,9 +111,11 @@ class Search(unittest.TestCase):
         set_search("深化改革")
         driver("search-pick", CLAUSE_LIST, 0)
         header, text = view()
-        self.assertEqual(driver("search-view-menu-shown"), (0, "0\n"), "no selection, no menu")
+        self.assertEqual(driver("search-menu-shown", 4001), (0, "0\n"), "no selection, no menu")
         start_at = text.index("深化改革")
         driver("search-view-select", start_at, start_at + 4)
+        for outside in (WORD_LIST, CLAUSE_LIST):  # the search box has its own edit menu
+            self.assertEqual(driver("search-menu-shown", outside), (0, "0\n"), f"no menu from {outside}")
         self.assertEqual(driver("search-view-copy"), (0, "深化改革\n"))
 
 
