@@ -9,6 +9,7 @@
 //   search-menu-shown ID           right button click on child ID; prints 1 if a menu opened (and closes it), else 0
 //   search-rect ID                 the child's client area on the screen: left top right bottom
 //   search-item-height ID          the list's row height
+//   search-key ID VK               WM_KEYDOWN and WM_KEYUP of VK sent to child ID
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -87,7 +88,7 @@ static int SearchCommands(HWND main, int argc, char** argv) {
     bool known = !strcmp(command, "search-set") || !strcmp(command, "search-lists") || !strcmp(command, "search-pick") ||
                  !strcmp(command, "search-view") || !strcmp(command, "search-view-select") || !strcmp(command, "search-view-copy") ||
                  !strcmp(command, "search-menu-shown") || !strcmp(command, "search-rect") ||
-                 !strcmp(command, "search-item-height");
+                 !strcmp(command, "search-item-height") || !strcmp(command, "search-key");
     if (!known) return -1;
     if (!main) return 1;
     HWND view = GetDlgItem(main, 4001);
@@ -166,6 +167,12 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         GetClientRect(child, &c);
         long border = ((w.bottom - w.top) - c.bottom) / 2;
         printf("%ld %ld %ld %ld\n", w.left + border, w.top + border, w.left + border + c.right, w.top + border + c.bottom);
+    } else if (!strcmp(command, "search-key") && argc >= 4) {
+        HWND child = GetDlgItem(main, atoi(argv[2]));
+        if (!child) return 1;
+        WPARAM vk = (WPARAM)strtoul(argv[3], nullptr, 0);
+        SendMessageTimeoutW(child, WM_KEYDOWN, vk, 1, SMTO_ABORTIFHUNG, 30000, nullptr);
+        SendMessageTimeoutW(child, WM_KEYUP, vk, (LPARAM)0xC0000001, SMTO_ABORTIFHUNG, 30000, nullptr);
     } else if (!strcmp(command, "search-item-height") && argc >= 3) {
         HWND list = GetDlgItem(main, atoi(argv[2]));
         if (!list) return 1;

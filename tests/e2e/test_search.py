@@ -74,6 +74,18 @@ class Search(unittest.TestCase):
                                            CLAUSE_LIST: (f"短句({len(clauses)})", clauses)}, entry)
                 self.assertEqual(view(), ("段落", ""), entry)
 
+    def test_arrow_keys_pick_at_every_step(self):
+        set_search("发")
+        words = lists()[WORD_LIST][1]
+        driver("search-pick", WORD_LIST, 0)
+        for index in range(1, len(words)):
+            driver("search-key", WORD_LIST, 0x28)  # VK_DOWN
+            word_id, word = words[index].split("|", 1)
+            phrases = self.oracle.phrases_by_word(int(word_id))
+            clauses = self.oracle.clauses(word)
+            self.assertEqual(lists()[PHRASE_LIST], (f"词组({len(phrases)})", phrases), words[index])
+            self.assertEqual(lists()[CLAUSE_LIST], (f"短句({len(clauses)})", clauses), words[index])
+
     def test_phrase_pick_rebuilds_short_sentences_only(self):
         for search in ["发展", "改革", "ab"]:
             set_search(search)
