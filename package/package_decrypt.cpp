@@ -64,6 +64,8 @@ unsigned char* DecryptPackage(const unsigned char* cipher, uint64_t cipherLength
                 result = block;
             } else {
                 SetInstallError("CryptDecrypt failed: %lu", GetLastError());
+                // A failed pad check leaves all but the last block decrypted in place.
+                SecureZeroMemory(block, static_cast<size_t>(cipherLength) + 16);
                 free(block);
             }
         }

@@ -4,6 +4,7 @@
 # and the real exe's first and second start (bench_first_start.py).
 #   tests/package/bench_install.sh BUILD_DIR [METHOD]
 set -euo pipefail
+: "${DISPLAY:?the first-start timing needs a display (start Xvfb and set DISPLAY)}"
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:?build dir}" && pwd)
 method=${2:-LZMA2}
