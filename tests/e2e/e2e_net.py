@@ -23,7 +23,7 @@ UP_TO_DATE = '{"tag_name":"v0.1.1"}'
 # that would have caused it was answered.
 GRACE = 3.0
 
-# Wine hands https, http and mailto addresses to winebrowser, which runs the
+# Wine hands https, http and ftp addresses to winebrowser, which runs the
 # first browser it finds on PATH; this one only writes down what it was given.
 FAKE_BROWSER = """#!/bin/sh
 printf '%s\\n' "$*" >> "$TIVRA_OPENED_LOG"

@@ -185,8 +185,10 @@ class SilentCheck(NetTest):
         self.assertEqual(opened(folder), [], "No opens nothing")
 
     def test_yes_opens_only_web_addresses(self):
+        # Each refused address is one the shell would visibly act on: ftp goes to
+        # the browser like http, the others would start Notepad.
         cases = [("https://example.org/tivra/download", True), ("http://example.org/dl", True),
-                 ("mailto:someone@example.org", False), ("file:///C:/windows/system32/notepad.exe", False),
+                 ("ftp://example.org/tivra.exe", False), ("file:///C:/windows/system32/notepad.exe", False),
                  ("C:\\windows\\system32\\notepad.exe", False), ("", False)]
         folder = make_net_folder("net-yes")
         for url, opens in cases:
