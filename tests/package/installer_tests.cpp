@@ -340,6 +340,18 @@ TEST_F(Installer, SizeRuleAtTheDatabasePath) {
     }
 }
 
+TEST_F(Installer, PackagesOfEveryMakerMethodInstall) {
+    const char* methods[] = {"Copy", "LZMA", "LZMA2", "Delta", "BCJ2", "BCJ", "PPC",
+                             "IA64", "ARM", "ARMT", "SPARC", "ARM64", "RISCV"};
+    for (const char* method : methods) {
+        SCOPED_TRACE(method);
+        SetUp();
+        PlacePackage(("method-" + std::string(method) + ".enc").c_str());
+        EXPECT_EQ(INSTALL_DONE, Install());
+        EXPECT_TRUE(DataListing() == std::vector<std::string>{"app.db"});
+    }
+}
+
 TEST_F(Installer, NullCallbackInstallsToo) {
     PlacePackage("good.enc");
     EXPECT_EQ(INSTALL_DONE, InstallDataPackage(DatabasePath().c_str(), PackagePath().c_str(), nullptr, nullptr));

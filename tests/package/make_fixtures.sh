@@ -74,3 +74,8 @@ for f in wrongkey flip-last; do
     echo "$f.enc passes the pad check" >&2; exit 1
   fi
 done
+
+# One package per method of the maker: each must install.
+for m in Copy LZMA LZMA2 Delta BCJ2 BCJ PPC IA64 ARM ARMT SPARC ARM64 RISCV; do
+  python3 "$maker" --iv $iv --method $m "$pkg/corpus.db" "$pkg/method-$m.enc"
+done
