@@ -1,7 +1,8 @@
 #include "search/paragraph_view.h"
 
-#include <commdlg.h>
+#include <commdlg.h>  // FR_DOWN
 #include <richedit.h>
+#include <windowsx.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -220,7 +221,7 @@ void ShowReportParagraphs(int year, int reportIndex) {
 
 int OnParagraphContextMenu(HWND owner, LPARAM lParam) {
     if (!g_view) return 0;
-    POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    POINT pt = {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};  // signed: monitors left of or above the primary
     RECT rect;
     GetWindowRect(g_view, &rect);
     if (!PtInRect(&rect, pt)) return 0;
