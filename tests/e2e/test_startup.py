@@ -2,7 +2,7 @@
 import os
 import unittest
 
-from tivra_e2e import BUILD, driver, kill_leftovers, make_app_folder, poll, start, stop, wait_exit
+from tivra_e2e import BUILD, IDM_TRAY_EXIT, driver, kill_leftovers, make_app_folder, poll, start, stop, wait_exit
 
 SW_HIDE, SW_MINIMIZE, SW_SHOW = 0, 6, 5
 
@@ -37,7 +37,7 @@ class SingleInstance(unittest.TestCase):
 
     def test_window_title_and_normal_exit_code(self):
         self.assertEqual(driver("title"), (0, "云杉阅报 0.1.1-alpha\n"))
-        driver("post", 0x0010, 0, 0)  # WM_CLOSE
+        driver("command", IDM_TRAY_EXIT)
         self.assertEqual(wait_exit(self.first), 0)
 
 

@@ -13,6 +13,7 @@ DRIVER = os.path.join(BUILD, "tests", "tivra_driver.exe")
 
 
 WINESERVER = "/usr/lib/wine/wineserver"
+IDM_TRAY_EXIT = 39002  # the tray menu's exit ends the process whatever the close action
 
 
 def keep_wineserver():
@@ -90,7 +91,7 @@ def wait_exit(process, seconds=30):
 
 def stop(process):
     if process.poll() is None:
-        driver("post", 0x0010, 0, 0)  # WM_CLOSE
+        driver("command", IDM_TRAY_EXIT)  # closing only hides to the tray by default
         try:
             process.wait(timeout=10)
         except subprocess.TimeoutExpired:
