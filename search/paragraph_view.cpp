@@ -119,6 +119,7 @@ static void AppendViewSegment(const wchar_t* text, size_t length, int bold) {
     format.dwEffects = bold ? CFE_BOLD : 0;
     SendMessageW(g_view, EM_SETCHARFORMAT, SCF_SELECTION, (LPARAM)&format);
     SendMessageW(g_view, EM_REPLACESEL, 0, (LPARAM)copy);
+    SecureZeroMemory(copy, (length + 1) * sizeof(wchar_t));  // it held corpus text
     free(copy);
 }
 
