@@ -10,6 +10,7 @@
 
 #include "search/corpus_db.h"
 #include "search/corpus_reports.h"
+#include "search/paragraph_markup.h"
 #include "search/ui_fonts.h"
 #include "ui/window_ids.h"
 
@@ -160,26 +161,9 @@ void RenderParagraphText(const wchar_t* text) {
     plain.dwMask = CFM_BACKCOLOR | CFM_BOLD;
     plain.dwEffects = CFE_AUTOBACKCOLOR;
     SendMessageW(g_view, EM_SETCHARFORMAT, SCF_ALL, (LPARAM)&plain);
-    static const wchar_t OPEN[] = L"[TITLE]";
-    static const wchar_t CLOSE[] = L"[/TITLE]";
-    const wchar_t* p = text;
-    while (*p) {
-        if (wcsncmp(p, OPEN, 7) == 0) {
-            const wchar_t* close = wcsstr(p + 7, CLOSE);
-            if (close) {
-                AppendViewSegment(p + 7, (size_t)(close - (p + 7)), 1);
-                p = close + 8;
-                continue;
-            }
-        }
-        const wchar_t* next = wcsstr(p, OPEN);
-        if (!next || next == p) {
-            AppendViewSegment(p, wcslen(p), 0);
-            break;
-        }
-        AppendViewSegment(p, (size_t)(next - p), 0);
-        p = next;
-    }
+    MarkupSegment segment;
+    for (int pos = NextMarkupSegment(text, 0, &segment); pos >= 0; pos = NextMarkupSegment(text, pos, &segment))
+        AppendViewSegment(text + segment.start, (size_t)segment.length, segment.bold);
     HighlightViewTerms();
     SendMessageW(g_view, EM_SETSEL, 0, 0);
     SendMessageW(g_view, WM_SETREDRAW, TRUE, 0);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "search/list_drawing.h"
+#include "search/paragraph_markup.h"
 #include "search/result_lists.h"
 #include "search/search_box.h"
 
@@ -61,4 +62,28 @@ TEST(WordEntryDisplayText, HidesShortIdOnly) {
     std::wstring longId = std::wstring(32, L'1') + L"|x";
     EXPECT_STREQ(WordEntryDisplayText(longId.c_str()), longId.c_str());
     EXPECT_STREQ(WordEntryDisplayText(L"plain"), L"plain");
+}
+
+TEST(NextMarkupSegment, TitlesBoldUnclosedTagsPlain) {
+    const struct {
+        const wchar_t* text;
+        const wchar_t* segments;  // B or p per segment, then its text, joined by |
+    } cases[] = {
+        {L"[TITLE]《甲》：[/TITLE]正文", L"B《甲》：|p正文"},
+        {L"前[TITLE]甲[/TITLE]乙[TITLE]丙", L"p前|B甲|p乙|p[TITLE]丙"},
+        {L"[TITLE]无结尾", L"p[TITLE]无结尾"},
+        {L"[TITLE][/TITLE]后", L"B|p后"},
+        {L"[/TITLE]孤", L"p[/TITLE]孤"},
+        {L"", L""},
+    };
+    for (const auto& c : cases) {
+        std::wstring got;
+        MarkupSegment s;
+        for (int pos = NextMarkupSegment(c.text, 0, &s); pos >= 0; pos = NextMarkupSegment(c.text, pos, &s)) {
+            if (!got.empty()) got += L"|";
+            got += s.bold ? L"B" : L"p";
+            got.append(c.text + s.start, (size_t)s.length);
+        }
+        EXPECT_EQ(got, c.segments);
+    }
 }
