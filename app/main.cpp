@@ -5,30 +5,14 @@
 #include <stdio.h>
 
 #include "app/storage.h"
-#include "search/corpus_db.h"
-#include "ui/window_ids.h"
-
-#if __has_include("app/ui_settings.h")
 #include "app/ui_settings.h"
-#define HAVE_UI_SETTINGS 1
-#endif
-#if __has_include("ui/main_window.h")
-#include "ui/main_window.h"
-#define HAVE_MAIN_WINDOW 1
-#endif
-#if __has_include("package/package_installer.h")
 #include "package/package_installer.h"
-#define HAVE_INSTALLER 1
-#endif
-#if __has_include("telemetry/telemetry_state.h") && __has_include("telemetry/launch_report.h")
+#include "search/corpus_db.h"
 #include "telemetry/launch_report.h"
 #include "telemetry/telemetry_state.h"
-#define HAVE_TELEMETRY 1
-#endif
-#if __has_include("update/update_check.h")
+#include "ui/main_window.h"
+#include "ui/window_ids.h"
 #include "update/update_check.h"
-#define HAVE_UPDATE 1
-#endif
 
 static HANDLE g_instanceMutex;
 
@@ -46,23 +30,6 @@ static int EndStartup() {
     }
     return 0;
 }
-
-#ifndef HAVE_MAIN_WINDOW
-static LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        CorpusClose();
-        PostQuitMessage(0);
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-static HMENU BuildMenuBar() { return nullptr; }
-#endif
-
-#ifndef HAVE_UI_SETTINGS
-static void InitUiSettings() {}
-static int ScaleForDpi(int pixels) { return pixels; }
-#endif
 
 static void IgnoreProgress(int, const wchar_t*, void*) {}
 
@@ -100,7 +67,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return EndStartup();
     }
 
-#ifdef HAVE_INSTALLER
     int installed = InstallDataPackage(databasePath, packagePath, IgnoreProgress, nullptr);
     if (installed != INSTALL_ALREADY_PRESENT && installed != INSTALL_DONE) {
         char message[512];
@@ -109,9 +75,6 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         ShowStartupError(message, L"数据库错误");
         return EndStartup();
     }
-#else
-    (void)IgnoreProgress;
-#endif
 
     if (CorpusOpen(databasePath) != CORPUS_OK) {
         ShowStartupError(CorpusLastError(), L"数据库错误");
@@ -144,13 +107,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ShowWindow(window, showCommand);
     UpdateWindow(window);
 
-#ifdef HAVE_TELEMETRY
     RecordLaunch();
     StartLaunchReport();
-#endif
-#ifdef HAVE_UPDATE
     StartUpdateCheck(window, 1);
-#endif
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0)) {
