@@ -14,6 +14,7 @@
 //   paragraph-header          rect and text of the paragraph header (the static reading 段落...)
 //   set-text ID TEXT          WM_SETTEXT on child ID (the search box sends EN_CHANGE)
 //   pick ID INDEX             select row INDEX of list ID as a click would (LBN_SELCHANGE)
+//   status                    the status bar's part count, then each part's length in UTF-16 units
 //   popup-exists              exit 0 when a popup menu is open, 1 otherwise
 //   enabled                   0 or 1: whether the main window takes input
 //   foreground                1 when the main window is the foreground window
@@ -31,6 +32,7 @@
 #include <string.h>
 #include <wchar.h>
 
+#include <commctrl.h>
 #include <shellapi.h>
 
 #include "driver.h"
@@ -270,6 +272,13 @@ static int ShellCommands(HWND main, int argc, char** argv) {
         if (!list) return 1;
         SendMessageW(list, LB_SETCURSEL, (WPARAM)atoi(argv[3]), 0);
         PostMessageW(main, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), (LPARAM)list);
+    } else if (strcmp(c, "status") == 0) {
+        HWND bar = GetDlgItem(main, 6001);
+        if (!bar) return 1;
+        int parts = (int)SendMessageW(bar, SB_GETPARTS, 0, 0);
+        printf("%d", parts);
+        for (int i = 0; i < parts; ++i) printf(" %d", LOWORD(SendMessageW(bar, SB_GETTEXTLENGTHW, i, 0)));
+        printf("\n");
     } else if (strcmp(c, "popup-exists") == 0) {
         return FindTopLevel(L"#32768") ? 0 : 1;
     } else if (strcmp(c, "enabled") == 0) {
