@@ -47,9 +47,9 @@ int ComputeMainLayout(int W, int H, int statusH, int dpi, MainLayout* out) {
     int m = Scale(MARGIN, dpi);
     int top = Scale(LIST_SECTION_TOP, dpi);
     out->searchBox = Place(m, m, W - 2 * m, Scale(SEARCH_BOX_HEIGHT, dpi));
-    int free = H - statusH - top;
-    int listH = free * LIST_SHARE_PERCENT / 100;
-    int paraH = free - listH;
+    int freeH = H - statusH - top;
+    int listH = freeH * LIST_SHARE_PERCENT / 100;
+    int paraH = freeH - listH;
     // The paragraph section starts below the unclamped list share, so tiny windows overlap.
     int paraY = top + listH;
     out->listTop = top;
