@@ -1,8 +1,10 @@
-// Driver commands for the network tests: the update boxes in detail.
+// Driver commands for the network tests: the update boxes in detail. They see
+// only boxes of the process that owns the main window: unit tests running at the
+// same time in the same Wine prefix show boxes of their own.
 //   msgbox-info               caption, text, "buttons=ID,ID..." and "owner=main|other|none"
-//                             of the first visible message box
-//   msgbox-press ID           press the message box's button ID (IDYES 6, IDNO 7, IDOK 1)
-//   msgbox-count              how many message boxes are visible
+//                             of Tivra's first visible message box
+//   msgbox-press ID           press that box's button ID (IDYES 6, IDNO 7, IDOK 1)
+//   msgbox-count              how many message boxes of Tivra are visible
 //   window-class CLASS        exit 0 when a visible top-level window of CLASS exists
 #include <stdio.h>
 #include <stdlib.h>
@@ -26,27 +28,37 @@ static BOOL CALLBACK CollectButton(HWND child, LPARAM list) {
 
 struct ClassSearch {
     const wchar_t* name;
+    DWORD process;  // 0: any process
     int count;
+    HWND first;
 };
 
 static BOOL CALLBACK CountClass(HWND window, LPARAM search) {
     ClassSearch* s = (ClassSearch*)search;
     wchar_t cls[128];
     GetClassNameW(window, cls, 128);
-    if (IsWindowVisible(window) && wcscmp(cls, s->name) == 0) s->count++;
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (IsWindowVisible(window) && wcscmp(cls, s->name) == 0 && (!s->process || process == s->process)) {
+        if (!s->first) s->first = window;
+        s->count++;
+    }
     return TRUE;
 }
 
-static int CountVisible(const wchar_t* className) {
-    ClassSearch search = {className, 0};
+static ClassSearch FindVisible(const wchar_t* className, HWND ofWindowsProcess) {
+    ClassSearch search = {className, 0, 0, nullptr};
+    if (ofWindowsProcess) GetWindowThreadProcessId(ofWindowsProcess, &search.process);
     EnumWindows(CountClass, (LPARAM)&search);
-    return search.count;
+    return search;
 }
+
+static HWND TivraBox(HWND mainWindow) { return mainWindow ? FindVisible(L"#32770", mainWindow).first : nullptr; }
 
 static int NetCommands(HWND mainWindow, int argc, char** argv) {
     const char* command = argv[1];
     if (strcmp(command, "msgbox-info") == 0) {
-        HWND box = MessageBoxWindow();
+        HWND box = TivraBox(mainWindow);
         if (!box) return 1;
         PrintWindowText(box);
         PrintWindowText(GetDlgItem(box, 0xFFFF));
@@ -59,7 +71,7 @@ static int NetCommands(HWND mainWindow, int argc, char** argv) {
         return 0;
     }
     if (strcmp(command, "msgbox-press") == 0 && argc >= 3) {
-        HWND box = MessageBoxWindow();
+        HWND box = TivraBox(mainWindow);
         if (!box) return 1;
         int id = atoi(argv[2]);
         HWND button = GetDlgItem(box, id);
@@ -68,13 +80,13 @@ static int NetCommands(HWND mainWindow, int argc, char** argv) {
         return 0;
     }
     if (strcmp(command, "msgbox-count") == 0) {
-        printf("%d\n", CountVisible(L"#32770"));
+        printf("%d\n", mainWindow ? FindVisible(L"#32770", mainWindow).count : 0);
         return 0;
     }
     if (strcmp(command, "window-class") == 0 && argc >= 3) {
         wchar_t name[128];
         if (MultiByteToWideChar(CP_UTF8, 0, argv[2], -1, name, 128) <= 0) return 2;
-        return CountVisible(name) > 0 ? 0 : 1;
+        return FindVisible(name, nullptr).count > 0 ? 0 : 1;
     }
     return -1;
 }

@@ -1,5 +1,6 @@
 """The launch report, telemetry.ini and the update check through the loopback
 build of Tivra.exe, against a server on 127.0.0.1 that the test starts."""
+import calendar
 import hashlib
 import json
 import os
@@ -18,6 +19,10 @@ OFFER = ("发现新版本！\n\n当前版本：0.1.1\n最新版本：v0.2.0\n发
          "\n\n是否立即前往下载页面？")
 
 
+def stamp(text):
+    return calendar.timegm(time.strptime(text, "%Y-%m-%dT%H:%M:%SZ"))
+
+
 def newer_manifest(url):
     return json.dumps({"tag_name": "v0.2.0", "html_url": url, "body": "修复若干问题\n新增报告",
                        "published_at": "2026-12-01"}, ensure_ascii=False)
@@ -26,11 +31,13 @@ def newer_manifest(url):
 class NetTest(unittest.TestCase):
     def setUp(self):
         kill_leftovers()
-        self.server = serve()
-        self.requests = Requests()
         self.process = None
+        self.server = serve()
+        # Also when a subclass's setUp fails after this point.
+        self.addCleanup(self.close)
+        self.requests = Requests()
 
-    def tearDown(self):
+    def close(self):
         if self.process:
             quit_app(self.process)
         if self.server:
@@ -87,6 +94,8 @@ class LaunchReport(NetTest):
         self.assertRegex(ini["Identity"]["InstallId"], r"^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$")
         self.assertRegex(ini["Identity"]["DeviceId"], r"^[0-9a-f]{32}$")
         self.assertRegex(ini["Stats"]["FirstLaunch"], r"^\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ$")
+        apart = stamp(ini["Stats"]["LastLaunch"]) - stamp(ini["Stats"]["FirstLaunch"])
+        self.assertIn(apart, (0, 1), "first and last launch of the first start")
         self.assertEqual(first["app_version"], "0.1.1")
         self.assertEqual(first["install_id"], ini["Identity"]["InstallId"])
         self.assertEqual(first["device_id"], ini["Identity"]["DeviceId"])

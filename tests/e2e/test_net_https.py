@@ -14,7 +14,8 @@ import time
 import unittest
 from urllib.parse import urlsplit
 
-from e2e_net import GRACE, Requests, box_count, loopback_server, no_box_for, opened, quit_app, stop_serving, wait_box
+from e2e_net import (GRACE, Requests, box_count, loopback_server, no_box_for, quit_app, read_ini, stop_serving,
+                     wait_box)
 from tivra_e2e import WINE_RUN, driver, kill_leftovers, make_app_folder, poll
 
 UPDATE = urlsplit(os.environ.get("TIVRA_UPDATE_URL", ""))
@@ -26,6 +27,7 @@ HOSTS_MARK = f"# {CA_NAME}"
 CERTS = "/etc/ssl/certs"
 BUNDLE = os.path.join(CERTS, "ca-certificates.crt")
 HOSTS = "/etc/hosts"
+IDM_CHECK_UPDATE = 40200
 
 
 def can_change_machine():
@@ -53,6 +55,13 @@ def make_certificates(folder, hosts):
             "-out", "server.csr", cwd=folder)
     openssl("x509", "-req", "-in", "server.csr", "-CA", "ca.crt", "-CAkey", "ca.key", "-CAcreateserial",
             "-days", "2", "-extfile", "server.ext", "-out", "server.crt", cwd=folder)
+
+
+def member(body, name):
+    try:
+        return json.loads(body).get(name)
+    except (ValueError, AttributeError):
+        return None
 
 
 def alive(pid):
@@ -144,29 +153,43 @@ class ProductOverHttps(unittest.TestCase):
             if os.path.islink(path) and os.readlink(path) in (CA_FILE, CA_NAME + ".pem"):
                 os.remove(path)
 
-    def test_the_product_reports_and_offers_over_https(self):
-        loopback_server.set_manifest(200, json.dumps({"tag_name": "v0.2.0", "html_url": "https://example.org/dl"}))
+    def test_the_product_reports_and_checks_over_https(self):
+        # Up to date, so a product exe of another build tree starting meanwhile,
+        # whose requests land here too, shows nothing.
+        loopback_server.set_manifest(200, json.dumps({"tag_name": "v0.1.1"}))
         # Without the authority the certificate is refused: nothing reaches the server.
         folder, process = self.start_product("net-https-untrusted")
         time.sleep(2 * GRACE)
-        self.assertEqual(self.requests.take(), [])
-        self.assertTrue(no_box_for(1.0))
+        self.assertEqual(self.own_reports(folder), [])
         quit_app(process)
+        self.requests.take()
+        self.requests.seen.clear()
 
         self.trust_authority()
         folder, process = self.start_product("net-https")
         self.assertEqual(self.requests.wait_for("GET", UPDATE.path)[0]["headers"].get("User-Agent"),
                          "Tivra-Updater/1.0")
-        post = self.requests.wait_for("POST", TELEMETRY.path)[0]
+        poll(lambda: self.own_reports(folder), what="the launch report")
+        post = self.own_reports(folder)[0]
         self.assertEqual(post["headers"].get("User-Agent"), "Tivra/0.1.1")
-        self.assertEqual(json.loads(post["body"])["app_version"], "0.1.1")
-        self.assertEqual(wait_box()["caption"], "发现新版本")
-        driver("msgbox-press", 7)
-        poll(lambda: box_count() == 0, what="the offer to close")
+        self.assertEqual(post["headers"].get("Content-Type"), "application/json")
+        self.assertTrue(no_box_for(1.0), "the silent check found it up to date")
+
+        driver("command", IDM_CHECK_UPDATE)
+        self.assertEqual(wait_box(), {"caption": "检查更新", "text": "当前版本 0.1.1 已是最新版本！", "buttons": [1],
+                                      "owner": "main"})
+        driver("msgbox-press", 1)
+        poll(lambda: box_count() == 0, what="the box to close")
         time.sleep(GRACE)
-        self.assertEqual(len(self.requests.matching("POST", TELEMETRY.path)), 1)
-        self.assertTrue(no_box_for(1.0))
-        self.assertEqual(opened(folder), [])
+        self.assertEqual(len(self.own_reports(folder)), 1, "one report per start")
+
+    def own_reports(self, folder):
+        """Launch reports from this folder's installation, told apart by its id."""
+        try:
+            install_id = read_ini(folder)["Identity"]["InstallId"]
+        except (FileNotFoundError, KeyError):
+            return []
+        return [r for r in self.requests.matching("POST", TELEMETRY.path) if member(r["body"], "install_id") == install_id]
 
 
 if __name__ == "__main__":
