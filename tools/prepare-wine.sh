@@ -17,6 +17,10 @@ REGEDIT4
 "Tahoma"="WenQuanYi Micro Hei"
 REG
   "$wine" regedit "$build/wine-fonts.reg" >/dev/null 2>&1
+  # Caption buttons draw with Marlett, which a fresh prefix lacks.
+  if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+  fi
   /usr/lib/wine/wineserver -w || true
   touch "$WINEPREFIX/.tivra-ready"
 fi

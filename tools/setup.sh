@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and tests need (once), then the pinned sources.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-need=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wqy-microhei 7zip openssl python3 cmake ninja-build
+need=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wqy-microhei fonts-wine 7zip openssl python3 cmake ninja-build
       imagemagick x11-apps googletest xz-utils)
 missing=()
 for p in "${need[@]}"; do
