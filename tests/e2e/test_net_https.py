@@ -35,6 +35,8 @@ def can_change_machine():
         return "needs root to add a test authority and a hosts entry"
     if not shutil.which("openssl") or not shutil.which("update-ca-certificates"):
         return "needs openssl and update-ca-certificates"
+    if not os.access(HOSTS, os.W_OK) or not os.path.exists(BUNDLE) or not os.access(os.path.dirname(CA_FILE), os.W_OK):
+        return "needs a writable hosts file and certificate store"
     if UPDATE.scheme != "https" or TELEMETRY.scheme != "https":
         return "the build's service addresses are not https"
     if (UPDATE.port or 443) != (TELEMETRY.port or 443):
