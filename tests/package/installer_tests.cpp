@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/file_bytes.h"
 #include "app/storage.h"
 #include "package/package_installer.h"
 #include "search/corpus_db.h"
@@ -39,17 +40,6 @@ std::string PackagePath() {
 std::string DataDir() {
     std::string db = DatabasePath();
     return db.substr(0, db.rfind('\\'));
-}
-
-std::vector<unsigned char> ReadFileBytes(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return bytes;
-    unsigned char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-    fclose(f);
-    return bytes;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& content) {

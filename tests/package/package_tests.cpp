@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/file_bytes.h"
 #include "package/archive_extract.h"
 #include "package/package_decrypt.h"
 
@@ -16,17 +17,6 @@ static std::string FixtureDir() {
     std::string path = "Z:" + unixPath;
     for (char& c : path) if (c == '/') c = '\\';
     return path;
-}
-
-static std::vector<unsigned char> ReadAll(const std::string& path) {
-    std::vector<unsigned char> bytes;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return bytes;
-    unsigned char buffer[65536];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
-    fclose(f);
-    return bytes;
 }
 
 static std::string MakeOutDir(const char* tag) {
@@ -62,7 +52,7 @@ static void ClearDir(const std::string& dir) {
 TEST(ArchiveExtract, EveryMethodRoundTrips) {
     const char* methods[] = {"Copy", "LZMA", "LZMA2", "Delta", "BCJ2", "BCJ", "PPC",
                              "IA64", "ARM", "ARMT", "SPARC", "ARM64", "RISCV"};
-    std::vector<unsigned char> expected = ReadAll(FixtureDir() + "\\src\\payload.bin");
+    std::vector<unsigned char> expected = ReadFileBytes(FixtureDir() + "\\src\\payload.bin");
     ASSERT_GT(expected.size(), 200000u);
     std::string out = MakeOutDir("methods");
     InitArchiveCrc();
@@ -72,7 +62,7 @@ TEST(ArchiveExtract, EveryMethodRoundTrips) {
         char path[260];
         ASSERT_EQ(1, ExtractFirstFile((FixtureDir() + "\\" + method + ".7z").c_str(), out.c_str(), path, sizeof path));
         EXPECT_EQ(out + "\\payload.bin", path);
-        EXPECT_TRUE(ReadAll(path) == expected);
+        EXPECT_TRUE(ReadFileBytes(path) == expected);
     }
     ClearDir(out);
 }
@@ -165,7 +155,7 @@ TEST(PackageDecrypt, DecryptsOpensslCiphertextAndRejectsBadInput) {
     const unsigned char key[16] = {'0','1','2','3','4','5','6','7','8','9','a','b','c','d','e','f'};
     unsigned char iv[16];
     for (int i = 0; i < 16; i++) iv[i] = (unsigned char)i;
-    std::vector<unsigned char> cipher = ReadAll(FixtureDir() + "\\hello.enc");
+    std::vector<unsigned char> cipher = ReadFileBytes(FixtureDir() + "\\hello.enc");
     ASSERT_EQ(16u, cipher.size());
     uint64_t length = 99;
     unsigned char* plain = DecryptPackage(cipher.data(), cipher.size(), key, iv, &length);
