@@ -42,15 +42,6 @@ int OnSearchBoxCommand(WPARAM wParam) {
     return 1;
 }
 
-static void RedrawLists(BOOL on) {
-    for (int c = 0; c < 3; ++c) {
-        HWND list = GetResultListHandle(c);
-        if (!list) continue;
-        SendMessageW(list, WM_SETREDRAW, on, 0);
-        if (on) InvalidateRect(list, nullptr, TRUE);
-    }
-}
-
 void RunSearch() {
     wchar_t raw[256] = {0};
     wchar_t text[256] = {0};
@@ -64,13 +55,13 @@ void RunSearch() {
         ShowIdleWordList();
         return;
     }
-    RedrawLists(FALSE);
-    ClearResultLists();
+    BeginResultFill(RESULT_COLUMNS_ALL);
     QueryWords(text, AddWordRow, 0);
     QueryPhrases(text, AddPhraseRow, 0);
     QueryClauses(text, AddClauseRow, 0);
-    RedrawLists(TRUE);
-    UpdateListHeaders();
+    ShowResultFill(RESULT_COLUMNS_ALL);
+    // The typed text shows with the first rows, not after the slices.
+    if (g_searchBox) UpdateWindow(g_searchBox);
 }
 
 void RefreshSearchBoxFont() {

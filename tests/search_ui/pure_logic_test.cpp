@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "search/list_drawing.h"
 #include "search/paragraph_markup.h"
 #include "search/result_lists.h"
+#include "search/row_store.h"
 #include "search/search_box.h"
 
 struct RunCase {
@@ -62,6 +66,36 @@ TEST(WordEntryDisplayText, HidesShortIdOnly) {
     std::wstring longId = std::wstring(32, L'1') + L"|x";
     EXPECT_STREQ(WordEntryDisplayText(longId.c_str()), longId.c_str());
     EXPECT_STREQ(WordEntryDisplayText(L"plain"), L"plain");
+}
+
+TEST(WordEntryStartsWith, MatchesTheShownWordNotTheId) {
+    const struct {
+        const wchar_t* entry;
+        wchar_t ch;
+        int expected;
+    } cases[] = {
+        {L"12|发展", L'发', 1}, {L"12|发展", L'1', 0}, {L"9|AB测试", L'a', 1}, {L"9|ab", L'A', 1},
+        {L"9|[x", L'{', 0},     {L"3|", L'3', 0},     {L"plain", L'p', 1},    {L"9|\u00C4", L'\u00E4', 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(WordEntryStartsWith(c.entry, c.ch), c.expected) << (int)c.ch;
+}
+
+TEST(RowStore, KeepsEveryRowInOrderAcrossGrowthAndClear) {
+    RowStore store = {};
+    std::vector<std::wstring> rows;
+    for (int i = 0; i < 30000; ++i) rows.push_back(std::wstring((size_t)(i % 37), L'字') + std::to_wstring(i));
+    rows.push_back(L"");
+    for (const std::wstring& row : rows) ASSERT_EQ(RowStoreAppend(&store, row.c_str()), 0);
+    EXPECT_EQ(RowStoreAppend(&store, nullptr), 1);
+    ASSERT_EQ(store.count, (int)rows.size());
+    for (int i = 0; i < store.count; ++i) ASSERT_EQ(RowStoreRow(&store, i), rows[(size_t)i]) << i;
+    EXPECT_EQ(RowStoreRow(&store, -1), nullptr);
+    EXPECT_EQ(RowStoreRow(&store, store.count), nullptr);
+    RowStoreClear(&store);
+    EXPECT_EQ(store.count, 0);
+    ASSERT_EQ(RowStoreAppend(&store, L"再"), 0);
+    EXPECT_STREQ(RowStoreRow(&store, 0), L"再");
+    RowStoreFree(&store);
 }
 
 TEST(NextMarkupSegment, TitlesBoldUnclosedTagsPlain) {

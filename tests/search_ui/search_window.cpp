@@ -83,11 +83,18 @@ void DestroySearchTestWindow() {
     PumpMessages();
 }
 
+// Runs the queue dry and on until the lists are complete (their rest comes in
+// slices between messages), to a generous deadline.
 void PumpMessages() {
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    DWORD deadline = GetTickCount() + 60000;
+    for (;;) {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (!ResultListsBusy() || (int)(GetTickCount() - deadline) > 0) return;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
     }
 }
 

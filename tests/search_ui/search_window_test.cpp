@@ -481,3 +481,117 @@ TEST_F(SearchWindow, FontRefreshKeepsContentAndRowHeight) {
         EXPECT_NE(SendMessageW(GetResultListHandle(c), WM_GETFONT, 0, 0), 0);
     }
 }
+
+TEST_F(SearchWindow, TypingIntoTheWordsListFindsTheWordShown) {
+    // Idle words: 3|推动 10|开放 8|改革 4|创新 2|发展 7|发扬. Each key searches on from the caret and wraps.
+    const struct {
+        const wchar_t* search;
+        const wchar_t* keys;
+        int selected;
+        const wchar_t* phrasesHeader;
+    } cases[] = {
+        {L"", L"1", -1, L"词组(0)"},  // a hidden id prefix finds nothing
+        {L"", L"发", 4, L"词组(2)"},
+        {L"", L"发发", 5, L"词组(0)"},
+        {L"", L"发发发", 4, L"词组(2)"},
+        {L"", L"改", 2, L"词组(2)"},
+        {L"ab", L"a", 0, L"词组(1)"},  // Latin letters either case
+        {L"ab", L"x", -1, L"词组(1)"},
+    };
+    for (const auto& c : cases) {
+        TypeSearchText(L"无此词");  // each case starts on a freshly filled list
+        TypeSearchText(c.search);
+        HWND words = GetResultListHandle(0);
+        for (const wchar_t* k = c.keys; *k; ++k) SendMessageW(words, WM_CHAR, *k, 1);
+        PumpMessages();
+        char what[64];
+        WideCharToMultiByte(CP_UTF8, 0, c.keys, -1, what, sizeof what, nullptr, nullptr);
+        EXPECT_EQ(SendMessageW(words, LB_GETCURSEL, 0, 0), c.selected) << what;
+        EXPECT_EQ(HeaderText(1), c.phrasesHeader) << what;
+    }
+}
+
+namespace {
+
+Rows ManyRows(int n) {
+    Rows rows;
+    for (int i = 0; i < n; ++i) rows.push_back(std::to_wstring(i) + L"|词" + std::to_wstring(i));
+    return rows;
+}
+
+// The words column as a query of n rows would fill it.
+void FillWords(const Rows& rows) {
+    BeginResultFill(1);
+    for (const std::wstring& row : rows) AddWordRow(row.c_str(), 0);
+    ShowResultFill(1);
+}
+
+RECT RectInMain(HWND child) {
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, g_main, (POINT*)&r, 2);
+    return r;
+}
+
+}  // namespace
+
+TEST_F(SearchWindow, BigListsShowTheirCountAndFirstRowsAtOnceThenComplete) {
+    const Rows big = ManyRows(30000);
+    HWND before = GetResultListHandle(0);
+    RECT place = RectInMain(before);
+    FillWords(big);
+    // The first screen: full count in the header, the visible rows in the list, the rest pending.
+    EXPECT_EQ(HeaderText(0), L"词汇(30000)");
+    int shown = (int)SendMessageW(GetResultListHandle(0), LB_GETCOUNT, 0, 0);
+    EXPECT_GT(shown, 0);
+    EXPECT_LT(shown, 200);
+    EXPECT_EQ(ResultListsBusy(), 1);
+    PumpMessages();
+    EXPECT_EQ(ResultListsBusy(), 0);
+    EXPECT_EQ(ListEntries(0), big);
+
+    // A search replaces the big list by an empty spare in its place; the old one
+    // empties while hidden, and GetDlgItem finds only the one shown.
+    TypeSearchText(L"发展");
+    ExpectLists("after a big list", {L"2|发展", L"5|高质量发展"},
+                {L"高质量发展", L"创新驱动发展", L"发展新质生产力", L"推动高质量发展"},
+                {L"创新驱动发展", L"推动高质量发展", L"加快发展新质生产力", L"没有段落的短句谈发展"});
+    HWND now = GetResultListHandle(0);
+    EXPECT_NE(now, before);
+    EXPECT_EQ(GetDlgItem(g_main, IDC_WORD_LIST), now);
+    EXPECT_TRUE(IsWindowVisible(now));
+    EXPECT_FALSE(IsWindowVisible(before));
+    EXPECT_NE(GetDlgCtrlID(before), IDC_WORD_LIST);
+    EXPECT_EQ(SendMessageW(before, LB_GETCOUNT, 0, 0), 0);
+    RECT moved = RectInMain(now);
+    EXPECT_TRUE(EqualRect(&moved, &place));
+    EXPECT_EQ(SendMessageW(now, LB_GETITEMHEIGHT, 0, 0), GetListItemHeight());
+    EXPECT_EQ(SendMessageW(now, WM_GETFONT, 0, 0), SendMessageW(GetResultHeaderHandle(0), WM_GETFONT, 0, 0));
+
+    // Type-to-find works on the spare as well.
+    TypeSearchText(L"");
+    SendMessageW(GetResultListHandle(0), WM_CHAR, L'改', 1);
+    PumpMessages();
+    EXPECT_EQ(SendMessageW(GetResultListHandle(0), LB_GETCURSEL, 0, 0), 2);
+}
+
+TEST_F(SearchWindow, ChangedTextAbandonsTheFillingAndAPickKeepsTheOtherLists) {
+    // Two big fills in a row, each abandoned after its first screen.
+    FillWords(ManyRows(20000));
+    FillWords(ManyRows(25000));
+    SetWindowTextW(GetSearchBoxHandle(), L"改革");  // EN_CHANGE runs the search without pumping
+    ExpectLists("abandoned", {L"8|改革"}, {L"改革开放", L"深化改革"}, {L"深化改革 扩大开放"});
+    PumpMessages();
+    ExpectLists("after the slices", {L"8|改革"}, {L"改革开放", L"深化改革"}, {L"深化改革 扩大开放"});
+    EXPECT_EQ(ResultListsBusy(), 0);
+
+    // A pick rebuilds the lists to its right; the words column goes on filling to its full count.
+    const Rows big = ManyRows(12000);
+    FillWords(big);
+    SendMessageW(GetResultListHandle(1), LB_SETCURSEL, 1, 0);  // 深化改革
+    SendMessageW(g_main, WM_COMMAND, MAKEWPARAM(IDC_PHRASE_LIST, LBN_SELCHANGE), (LPARAM)GetResultListHandle(1));
+    PumpMessages();
+    EXPECT_EQ(ListEntries(0), big);
+    EXPECT_EQ(HeaderText(0), L"词汇(12000)");
+    EXPECT_EQ(ListEntries(2), Rows{L"深化改革 扩大开放"});
+}
