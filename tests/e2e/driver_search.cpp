@@ -1,7 +1,8 @@
 // Search commands of the driver. Texts go in as UTF-16 hex (4 digits a unit) so
 // no code page stands between the test and the window; they come out as UTF-8.
 //   search-set HEX                 WM_SETTEXT on the search box (the box sends EN_CHANGE)
-//   search-lists                   each list: "== ID", its header, "n=COUNT", one entry a line
+//   search-lists                   each list: "== ID", its header, "n=COUNT", one entry a line; first
+//                                  waits until every list holds the count its header shows
 //   search-pick ID INDEX           select the entry and send the list's LBN_SELCHANGE
 //   search-view                    the paragraph header, then the view's text (CRLF as LF)
 //   search-view-select START END   EM_SETSEL on the view
@@ -45,6 +46,26 @@ static std::wstring TextOf(HWND window) {
     SendMessageTimeoutW(window, WM_GETTEXT, (WPARAM)text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, 5000, nullptr);
     text.resize(wcslen(text.c_str()));
     return text;
+}
+
+// The count in a header such as 词汇(12), or -1 for a header without one.
+static int HeaderCount(const std::wstring& header) {
+    size_t open = header.find(L'(');
+    return open == std::wstring::npos ? -1 : _wtoi(header.c_str() + open + 1);
+}
+
+// Rows beyond the first screen arrive in slices; the header has the full count at once.
+static bool ListsComplete(HWND main) {
+    for (int c = 0; c < 3; ++c) {
+        HWND list = GetDlgItem(main, 2001 + c);
+        HWND header = GetDlgItem(main, 2011 + c);
+        if (!list || !header) return true;
+        int expected = HeaderCount(TextOf(header));
+        DWORD_PTR count = 0;
+        if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return false;
+        if (expected >= 0 && (int)count != expected) return false;
+    }
+    return true;
 }
 
 struct FoundHeader {
@@ -98,6 +119,8 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         std::wstring text = FromHex(argc >= 3 ? argv[2] : "");
         SendMessageTimeoutW(box, WM_SETTEXT, 0, (LPARAM)text.c_str(), SMTO_ABORTIFHUNG, 30000, nullptr);
     } else if (!strcmp(command, "search-lists")) {
+        DWORD deadline = GetTickCount() + 60000;
+        while (!ListsComplete(main) && (int)(GetTickCount() - deadline) < 0) Sleep(20);
         for (int c = 0; c < 3; ++c) {
             HWND list = GetDlgItem(main, 2001 + c);
             HWND header = GetDlgItem(main, 2011 + c);
