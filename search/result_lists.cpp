@@ -236,9 +236,9 @@ static void EmptyShownList(int c) {
     HWND current = g_lists[c];
     column->filled = 0;
     if (!current) return;
-    SendMessageW(current, WM_SETREDRAW, FALSE, 0);
     int count = (int)SendMessageW(current, LB_GETCOUNT, 0, 0);
     if (count <= RESET_IN_PLACE_ROWS) {
+        SendMessageW(current, WM_SETREDRAW, FALSE, 0);
         SendMessageW(current, LB_RESETCONTENT, 0, 0);
         return;
     }
@@ -252,13 +252,13 @@ static void EmptyShownList(int c) {
         HWND made = CreateListWindow(c, SPARE_LIST_ID(c, column->poolCount), 0);
         if (made) {
             SetListFont(made);
-            SendMessageW(made, WM_SETREDRAW, FALSE, 0);
             spare = column->poolCount;
             fewest = 0;
             column->pool[column->poolCount++] = made;
         }
     }
     if (spare < 0) {  // no second window to be had: empty this one where it is
+        SendMessageW(current, WM_SETREDRAW, FALSE, 0);
         SendMessageW(current, LB_RESETCONTENT, 0, 0);
         return;
     }
@@ -270,10 +270,14 @@ static void EmptyShownList(int c) {
     // Ids change hands first so GetDlgItem always finds the shown list.
     SetWindowLongPtrW(current, GWLP_ID, SPARE_LIST_ID(c, column->shown));
     SetWindowLongPtrW(next, GWLP_ID, LIST_IDS[c]);
-    SetWindowPos(next, current, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+    HWND above = GetWindow(current, GW_HWNDPREV);
+    SetWindowPos(next, above ? above : HWND_TOP, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
     bool focused = GetFocus() == current;
+    // Shown and hidden while redrawing is on, so the visibility is the window's own; then both stop redrawing.
     SetWindowPos(current, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    SendMessageW(current, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(next, WM_SETREDRAW, FALSE, 0);
     if (focused) SetFocus(next);
     column->shown = spare;
     g_lists[c] = next;
