@@ -50,7 +50,11 @@ void FillTermSet(const wchar_t* text, HighlightTermSet* set, int limit) {
 // Hidden lists this small are emptied in one LB_RESETCONTENT.
 #define RESET_HIDDEN_ROWS 4000
 #define LIST_POOL 4
-#define SLICE_BUDGET_MS 6.0
+#define SLICE_BUDGET_MS 5.0
+#define SLICE_CHUNK_ROWS 64
+// Turning redrawing back on costs milliseconds (the scroll bar is redone), so a
+// long fill does it this seldom, at its end, and when the user acts.
+#define REDRAW_EVERY_MS 100.0
 #define SPARE_LIST_ID(column, k) (2101 + 10 * (column) + (k))
 #define MSG_LIST_SLICE (WM_APP + 1)
 #define SLICE_TIMER_ID 1
@@ -62,6 +66,7 @@ struct ColumnLists {
     int poolCount;
     int shown;
     int filled;  // rows of the store already in the shown list
+    double redrawOffSince;  // when the shown list's redrawing went off for the fill, 0 while on
 };
 
 static ColumnLists g_columns[3];
@@ -70,6 +75,7 @@ static HWND g_parent;
 static HINSTANCE g_instance;
 static HWND g_filler;
 static int g_sliceScheduled;
+static double g_longestSliceMs;
 static WNDPROC g_listProc;
 
 static double NowMs() {
@@ -142,24 +148,32 @@ static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPA
     if (message == MSG_LIST_SLICE || (message == WM_TIMER && wParam == SLICE_TIMER_ID)) {
         if (message == WM_TIMER) KillTimer(window, SLICE_TIMER_ID);
         g_sliceScheduled = 0;
+        double started = NowMs();
         // Posted slices come before painting; paint what waits (the typed text, a scroll) first.
         if (g_parent && HIWORD(GetQueueStatus(QS_PAINT)))
             RedrawWindow(g_parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-        double deadline = NowMs() + SLICE_BUDGET_MS;
+        double deadline = started + SLICE_BUDGET_MS;
+        bool acting = HIWORD(GetQueueStatus(QS_INPUT)) != 0;
         for (int c = 0; c < 3; ++c) {
             ColumnLists* column = &g_columns[c];
             HWND list = g_lists[c];
             if (!list || column->filled >= g_stores[c].count) continue;
-            SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+            if (!column->redrawOffSince) {
+                SendMessageW(list, WM_SETREDRAW, FALSE, 0);
+                column->redrawOffSince = NowMs();
+            }
             while (column->filled < g_stores[c].count && NowMs() < deadline) {
-                int end = column->filled + 256;
+                int end = column->filled + SLICE_CHUNK_ROWS;
                 if (end > g_stores[c].count) end = g_stores[c].count;
                 for (; column->filled < end; ++column->filled) {
                     LRESULT added = SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)RowStoreRow(&g_stores[c], column->filled));
                     if (added < 0) column->filled = g_stores[c].count - 1;  // the list is full: stop here
                 }
             }
-            SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+            if (column->filled >= g_stores[c].count || acting || NowMs() - column->redrawOffSince >= REDRAW_EVERY_MS) {
+                SendMessageW(list, WM_SETREDRAW, TRUE, 0);
+                column->redrawOffSince = 0;
+            }
         }
         for (int c = 0; c < 3; ++c) {
             ColumnLists* column = &g_columns[c];
@@ -174,14 +188,22 @@ static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPA
                         count = 0;
                         break;
                     }
-                    for (int i = 0; i < 256 && count > 0; ++i) SendMessageW(spare, LB_DELETESTRING, (WPARAM)--count, 0);
+                    for (int i = 0; i < SLICE_CHUNK_ROWS && count > 0; ++i) SendMessageW(spare, LB_DELETESTRING, (WPARAM)--count, 0);
                 }
             }
         }
+        double took = NowMs() - started;
+        if (took > g_longestSliceMs) g_longestSliceMs = took;
         ScheduleSlice();
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+double TakeLongestSliceMs() {
+    double longest = g_longestSliceMs;
+    g_longestSliceMs = 0;
+    return longest;
 }
 
 int ResultListsBusy() {
@@ -234,7 +256,9 @@ void CreateResultLists(HWND parent, HINSTANCE instance) {
 static void EmptyShownList(int c) {
     ColumnLists* column = &g_columns[c];
     HWND current = g_lists[c];
+    bool redrawOff = column->redrawOffSince != 0;
     column->filled = 0;
+    column->redrawOffSince = 0;
     if (!current) return;
     int count = (int)SendMessageW(current, LB_GETCOUNT, 0, 0);
     if (count <= RESET_IN_PLACE_ROWS) {
@@ -264,6 +288,7 @@ static void EmptyShownList(int c) {
     }
     HWND next = column->pool[spare];
     if (fewest > 0) SendMessageW(next, LB_RESETCONTENT, 0, 0);
+    if (redrawOff) SendMessageW(current, WM_SETREDRAW, TRUE, 0);
     RECT rect;
     GetWindowRect(current, &rect);
     MapWindowPoints(nullptr, g_parent, (POINT*)&rect, 2);

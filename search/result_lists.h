@@ -38,6 +38,8 @@ void BeginResultFill(int columns);
 void ShowResultFill(int columns);
 // 1 while rows are still being added to a list or a hidden list emptied.
 int ResultListsBusy();
+// The longest slice since the last call, in milliseconds (for the benchmark).
+double TakeLongestSliceMs();
 // Rows the column's query delivered (its header's count).
 int ResultRowCount(int column);
 // Pure: whether the word a words entry shows begins with ch (ASCII letters
