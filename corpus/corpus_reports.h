@@ -1,6 +1,6 @@
 #pragma once
 // Paragraphs of one report, by its exact article title, in corpus order.
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 
 // Runs on the corpus connection. Rows come in the paragraph query's form,
 // "[TITLE]《title》：[/TITLE]paragraph", with its limits: a paragraph that
