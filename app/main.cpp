@@ -80,6 +80,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         ShowStartupError(CorpusLastError(), L"数据库错误");
         return EndStartup();
     }
+    // On a worker of its own; the statements answer until it is ready.
+    CorpusStartIndexBuild();
 
     INITCOMMONCONTROLSEX controls = {8, 0xFF};
     InitCommonControlsEx(&controls);
