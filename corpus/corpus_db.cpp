@@ -158,6 +158,20 @@ const SearchIndex* CorpusSearchIndex() {
     return g_indexEnabled ? g_index.load(std::memory_order_acquire) : nullptr;
 }
 
+int CorpusMatchRows(int query, const wchar_t* terms, uint32_t* rows, int capacity) {
+    const SearchIndex* index = g_db ? CorpusSearchIndex() : nullptr;
+    if (!index) return -1;
+    if (!terms) return 0;
+    char utf8[512];
+    CorpusTermsToUtf8(terms, utf8, sizeof utf8);
+    return SearchIndexMatchRows(index, query, utf8, rows, capacity);
+}
+
+const wchar_t* CorpusRowText(int query, uint32_t row) {
+    const SearchIndex* index = g_db ? CorpusSearchIndex() : nullptr;
+    return index ? (const wchar_t*)SearchIndexRowText(index, query, row) : nullptr;
+}
+
 struct Delivery {
     RowCallback callback;
     uintptr_t context;

@@ -40,6 +40,13 @@ bool CorpusIndexEnabled();
 // The ready index while the switch is on, else null: for the bulk row API of
 // corpus/search_index.h (counts at once, row texts by number).
 const struct SearchIndex* CorpusSearchIndex();
+// Bulk rows of a term query (CORPUS_QUERY_WORDS..PARAGRAPHS of
+// corpus/corpus_statements.h) through the ready index: the full count (-1 while
+// the statements serve; then use the Query* functions), the first capacity row
+// numbers in order into rows, and each row's text by number, valid while the
+// corpus stays open. No copy and no allocation per row.
+int CorpusMatchRows(int query, const wchar_t* terms, uint32_t* rows, int capacity);
+const wchar_t* CorpusRowText(int query, uint32_t row);
 
 int QueryStartupWords(RowCallback callback, uintptr_t context);
 int QueryWords(const wchar_t* terms, RowCallback callback, uintptr_t context);

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <chrono>
 #include <random>
 #include <string>
 #include <vector>
@@ -74,8 +75,10 @@ protected:
 
     static void SetUpTestSuite() {
         ASSERT_EQ(sqlite3_open_v2(CorpusPath(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK) << CorpusPath();
+        auto start = std::chrono::steady_clock::now();
         ASSERT_EQ(SearchIndexBuild(db, &index), CORPUS_OK);
-        printf("index of %s: %.1f MB\n", CorpusPath(), SearchIndexBytes(index) / 1048576.0);
+        double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+        printf("index of %s: built in %.0f ms, %.1f MB\n", CorpusPath(), ms, SearchIndexBytes(index) / 1048576.0);
         for (const char* sql : {"SELECT word_content FROM mo_words", "SELECT phrase_content FROM mo_phrases",
                                 "SELECT clause_content FROM mo_clauses",
                                 "SELECT paragraph_content FROM mo_paragraphs"}) {
