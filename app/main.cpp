@@ -7,7 +7,7 @@
 #include "app/storage.h"
 #include "app/ui_settings.h"
 #include "package/package_installer.h"
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "telemetry/launch_report.h"
 #include "telemetry/telemetry_state.h"
 #include "ui/main_window.h"

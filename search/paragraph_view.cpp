@@ -8,8 +8,8 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "search/corpus_db.h"
-#include "search/corpus_reports.h"
+#include "corpus/corpus_db.h"
+#include "corpus/corpus_reports.h"
 #include "search/paragraph_markup.h"
 #include "search/report_titles.h"
 #include "search/ui_fonts.h"

@@ -4,7 +4,7 @@
 #include <dwmapi.h>
 
 #include "app/ui_settings.h"
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/list_drawing.h"
 #include "search/paragraph_view.h"
 #include "search/result_lists.h"

@@ -5,7 +5,7 @@
 #include <wchar.h>
 
 #include "app/ui_settings.h"
-#include "search/corpus_reports.h"
+#include "corpus/corpus_reports.h"
 #include "search/paragraph_view.h"
 #include "ui/spread_logic.h"
 #include "ui/window_ids.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/result_lists.h"
 #include "search/search_box.h"
 #include "sqlite3.h"

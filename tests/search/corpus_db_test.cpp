@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "sqlite3.h"
 #include "tests/support/test_paths.h"
 

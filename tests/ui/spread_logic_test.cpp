@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "search/corpus_reports.h"
+#include "corpus/corpus_reports.h"
 #include "tests/search_ui/search_window.h"
 #include "ui/spread_logic.h"
 

@@ -3,7 +3,7 @@
 // title, and where the paragraphs holding some terms stand.
 #include <stdint.h>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 
 // Rows in the paragraph query's form, "[TITLE]《title》：[/TITLE]paragraph", in
 // corpus order. Paragraphs of any length are delivered whole (the row lives on

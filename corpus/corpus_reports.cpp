@@ -1,4 +1,4 @@
-#include "search/corpus_reports.h"
+#include "corpus/corpus_reports.h"
 
 #include <windows.h>
 #include <stdio.h>

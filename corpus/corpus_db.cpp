@@ -1,4 +1,4 @@
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 
 #include <windows.h>
 #include <stdio.h>
