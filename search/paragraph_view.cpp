@@ -385,15 +385,14 @@ int OnParagraphContextMenu(HWND owner, LPARAM lParam) {
     if (!ParagraphMenuPoint(x, y, rect.left, rect.top, rect.right, rect.bottom, caret.x, caret.y, &menuX, &menuY))
         return 0;
     POINT pt = {menuX, menuY};
-    bool selected = range.cpMax > range.cpMin;
-    if (!selected && g_shownRowCount <= 0) return 1;  // an empty view has nothing to copy
+    if (range.cpMax <= range.cpMin) return 1;  // nothing selected, no menu
     HMENU menu = CreatePopupMenu();
     if (!menu) return 1;
-    AppendMenuW(menu, MF_STRING | (selected ? 0 : MF_GRAYED), IDM_COPY_PARAGRAPH, L"复制(&C)");
+    AppendMenuW(menu, MF_STRING, IDM_COPY_PARAGRAPH, L"复制(&C)");
     AppendMenuW(menu, MF_STRING, IDM_COPY_WITH_SOURCE, L"复制并注明出处(&S)");
     int command = (int)TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, owner, nullptr);
     if (command == IDM_COPY_PARAGRAPH) SendMessageW(g_view, WM_COPY, 0, 0);
-    if (command == IDM_COPY_WITH_SOURCE) CopyParagraphsWithSource(keyboard ? nullptr : &pt);
+    if (command == IDM_COPY_WITH_SOURCE) CopyParagraphsWithSource(nullptr);
     DestroyMenu(menu);
     return 1;
 }
