@@ -115,6 +115,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0)) {
+        if (TranslateMainWindowKeys(window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
