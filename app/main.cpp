@@ -7,7 +7,7 @@
 #include "app/storage.h"
 #include "app/ui_settings.h"
 #include "package/package_installer.h"
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "telemetry/launch_report.h"
 #include "telemetry/telemetry_state.h"
 #include "ui/main_window.h"
@@ -80,6 +80,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         ShowStartupError(CorpusLastError(), L"数据库错误");
         return EndStartup();
     }
+    // On a worker of its own; the statements answer until it is ready.
+    CorpusStartIndexBuild();
 
     INITCOMMONCONTROLSEX controls = {8, 0xFF};
     InitCommonControlsEx(&controls);
@@ -113,6 +115,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0)) {
+        if (TranslateMainWindowKeys(window, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

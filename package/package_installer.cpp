@@ -10,7 +10,7 @@
 #include "app/storage.h"
 #include "package/archive_extract.h"
 #include "package/package_decrypt.h"
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "sqlite3.h"
 
 static PlainReleaseHook s_plainReleaseHook;

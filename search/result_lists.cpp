@@ -5,7 +5,7 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/list_drawing.h"
 #include "search/paragraph_view.h"
 #include "search/row_store.h"

@@ -3,7 +3,7 @@
 #include <string.h>
 #include <wchar.h>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/paragraph_view.h"
 #include "search/result_lists.h"
 #include "search/ui_fonts.h"

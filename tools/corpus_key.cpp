@@ -2,7 +2,7 @@
 // installer does, so tests and the demo get a database the program can open.
 #include <stdio.h>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "sqlite3.h"
 
 int main(int argc, char** argv) {

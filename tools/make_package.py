@@ -22,7 +22,7 @@ Package layout, all integers little-endian:
 The program does not read the two words at 16 and 20; they let a person check a
 package with this tool's --check without the program.
 
-The passphrase is read from search/corpus_db.cpp unless --passphrase is given.
+The passphrase is read from corpus/corpus_db.cpp unless --passphrase is given.
 """
 import argparse
 import os
@@ -50,11 +50,11 @@ for _filter in ("BCJ", "PPC", "IA64", "ARM", "ARMT", "SPARC", "ARM64", "RISCV"):
 
 
 def corpus_passphrase():
-    with open(os.path.join(ROOT, "search", "corpus_db.cpp"), encoding="utf-8") as f:
+    with open(os.path.join(ROOT, "corpus", "corpus_db.cpp"), encoding="utf-8") as f:
         source = f.read()
     m = re.search(r"PASSPHRASE\[16\]\s*=\s*\{([^}]*)\}", source)
     if not m:
-        sys.exit("make_package: passphrase not found in search/corpus_db.cpp")
+        sys.exit("make_package: passphrase not found in corpus/corpus_db.cpp")
     chars = re.findall(r"'(.)'", m.group(1))
     if len(chars) != 16:
         sys.exit("make_package: the passphrase must have 16 characters")

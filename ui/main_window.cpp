@@ -4,7 +4,7 @@
 #include <dwmapi.h>
 
 #include "app/ui_settings.h"
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/list_drawing.h"
 #include "search/paragraph_view.h"
 #include "search/result_lists.h"
@@ -12,6 +12,7 @@
 #include "ui/about_box.h"
 #include "ui/layout.h"
 #include "ui/privacy_dialog.h"
+#include "ui/spread_window.h"
 #include "ui/status_bar.h"
 #include "ui/tray_icon.h"
 #include "ui/window_ids.h"
@@ -84,6 +85,7 @@ void RefreshUiFonts(HWND window) {
     RefreshResultListFonts();
     RefreshParagraphViewFont();
     RefreshStatusBarFont();
+    RefreshSpreadWindowFont();
     LayoutMainWindow(window);
     InvalidateRect(window, nullptr, TRUE);
 }
@@ -160,9 +162,31 @@ int HandleMenuCommand(HWND window, int id) {
     case IDM_ABOUT:
         ShowAboutBox(window);
         return 1;
+    case IDM_SOURCE_SPREAD:
+        ShowSourceSpread(window);
+        return 1;
+    case IDM_COPY_WITH_SOURCE:
+        CopyParagraphsWithSource(nullptr);  // the selection, else the caret's paragraph
+        return 1;
     default:
         return 0;
     }
+}
+
+// Ctrl+D anywhere in the main window; Ctrl+Shift+C in the paragraph view.
+int TranslateMainWindowKeys(HWND window, MSG* msg) {
+    static HACCEL windowKeys, viewKeys;
+    if (!window || !msg->hwnd || GetAncestor(msg->hwnd, GA_ROOT) != window) return 0;
+    if (!windowKeys) {
+        ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'D', IDM_SOURCE_SPREAD}};
+        windowKeys = CreateAcceleratorTableW(keys, 1);
+    }
+    if (!viewKeys) {
+        ACCEL keys[] = {{FVIRTKEY | FCONTROL | FSHIFT, 'C', IDM_COPY_WITH_SOURCE}};
+        viewKeys = CreateAcceleratorTableW(keys, 1);
+    }
+    if (msg->hwnd == GetParagraphViewHandle() && viewKeys && TranslateAcceleratorW(window, viewKeys, msg)) return 1;
+    return windowKeys && TranslateAcceleratorW(window, windowKeys, msg);
 }
 
 LRESULT CALLBACK MainWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -8,7 +8,7 @@
 
 const int REPORT_YEARS[5] = {2021, 2022, 2023, 2024, 2025};
 
-// The names live with the paragraph view, which looks reports up by them.
+// The names live with the report titles, which the paragraph view and the spread read back.
 const wchar_t* GetReportName(int index) { return ReportNameForIndex(index); }
 
 static HMENU BuildYearMenu(int yearIndex) {
@@ -47,6 +47,8 @@ HMENU BuildMenuBar() {
     AppendMenuW(viewMenu, MF_POPUP, (UINT_PTR)fontMenu, L"字体(&F)");
     AppendMenuW(viewMenu, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(viewMenu, MF_STRING, IDM_CLOSE_TO_TRAY, L"关闭到托盘(&T)");
+    AppendMenuW(viewMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(viewMenu, MF_STRING, IDM_SOURCE_SPREAD, L"出处分布(&S)");
     AppendMenuW(bar, MF_POPUP, (UINT_PTR)viewMenu, L"视图(&V)");
 
     HMENU helpMenu = CreatePopupMenu();

@@ -142,10 +142,11 @@ class Oracle:
         title = f"{year}年{names[index] if 0 <= index < len(names) else ''}"
         sql = ("SELECT p.paragraph_content FROM mo_paragraphs p JOIN mo_articles a ON a.article_id = p.article_id "
                "WHERE a.article_title = ? ORDER BY p.rowid")
-        rows = [(f"《{title}》：{p}", True) for (p,) in self.db.execute(sql, (title,)) if self.fits(p, 2047)]
+        # The whole report: every paragraph, whatever its length, none left out.
+        rows = [f"《{title}》：{p}" for (p,) in self.db.execute(sql, (title,)) if p is not None]
         if not rows:
             return "段落(0)", f"语料库中没有“{title}”的段落。"
-        return self.rendered(rows, None)
+        return f"段落({len(rows)})", "\n".join(rows)
 
     @staticmethod
     def rendered(rows, fallback):

@@ -11,6 +11,7 @@ WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP = 0x202, 0x203, 0x205
 IDM_EXIT = 40004
 IDM_FONT = {0: 40101, 1: 40102, 2: 40103}
 IDM_CLOSE_TO_TRAY = 40110
+IDM_SOURCE_SPREAD = 40120
 IDM_CHECK_UPDATE, IDM_PRIVACY, IDM_ABOUT = 40200, 40201, 40202
 IDM_TRAY_SHOW, IDM_TRAY_EXIT = 39001, 39002
 SW_MINIMIZE, SW_RESTORE = 6, 9
@@ -38,6 +39,7 @@ def expected_menu_bar(level=1, close_action=0):
     items += [(0, None, 0, "视图(&V)"), (1, None, 0, "字体(&F)")]
     items += [(2, IDM_FONT[n], int(level == n), label) for n, label in enumerate(["较小(&S)", "标准(&N)", "较大(&L)"])]
     items += [None, (1, IDM_CLOSE_TO_TRAY, int(close_action == 0), "关闭到托盘(&T)")]
+    items += [None, (1, IDM_SOURCE_SPREAD, 0, "出处分布(&S)")]
     items += [(0, None, 0, "帮助(&H)"), (1, IDM_CHECK_UPDATE, 0, "检查更新(&U)"), None,
               (1, IDM_PRIVACY, 0, "隐私政策(&P)"), (1, IDM_ABOUT, 0, "关于(&A)")]
     return items

@@ -13,7 +13,7 @@
 #include "tests/support/file_bytes.h"
 #include "app/storage.h"
 #include "package/package_installer.h"
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "sqlite3.h"
 
 namespace {

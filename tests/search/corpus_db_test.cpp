@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "sqlite3.h"
 #include "tests/support/test_paths.h"
 
@@ -66,6 +66,11 @@ TEST_F(CorpusQueries, TermQueriesDeliverRowsInOrder) {
          {TITLED + L"我们着力推动高质量发展，经济运行稳中向好。", L"全年加快发展新质生产力，新动能持续壮大。",
           L"没有对应报告的段落也在谈发展。"}},
         {"paragraph with a null title", QueryParagraphs, L"科技", {L"坚持以科技创新引领产业创新。"}},
+        // 274 bytes: the term is cut to its first 253, after the last whole character.
+        {"long term cut on a character", QueryParagraphs, (L"2023" + std::wstring(90, L'发')).c_str(),
+         {TITLED + L"前2023" + std::wstring(90, L'发') + L"后"}},
+        // "16|a" and 83 whole characters make 253 bytes of the 256-byte row.
+        {"long word row cut on a character", QueryWords, L"a长", {L"16|a" + std::wstring(83, L'长')}},
         {"only spaces run nothing", QueryWords, L"   ", {}},
         {"empty terms run nothing", QueryPhrases, L"", {}},
     };
@@ -194,4 +199,26 @@ TEST(LikeFilter, LongTermsAreCutOnACharacterBoundary) {
     std::wstring split = std::wstring(170, L'发') + L"\U0001F4CC";  // the pair would pass 511
     CorpusTermsToUtf8(split.c_str(), out, sizeof out);
     EXPECT_EQ(strlen(out), 510u);
+}
+
+TEST(LikeFilter, EscapedTermsEndOnAWholeCharacter) {
+    std::string fa90, fa83;
+    for (int i = 0; i < 90; i++) fa90 += "发";
+    for (int i = 0; i < 83; i++) fa83 += "发";
+    const std::string x253(253, 'x');
+    struct Case {
+        const char* name;
+        std::string term;
+        std::string escaped;
+    };
+    const Case cases[] = {
+        {"ASCII then three-byte characters", "2023" + fa90, "2023" + fa83},
+        {"a four-byte character that would pass 255", x253 + "\xF0\x9F\x93\x8C", x253},
+        {"an escape pair after whole characters", x253 + "%", x253 + "\\%"},
+    };
+    for (const Case& c : cases) {
+        char out[1024];
+        ASSERT_TRUE(BuildLikeFilter(c.term.c_str(), "c", out, sizeof out)) << c.name;
+        EXPECT_EQ(std::string(out), Like("c", c.escaped, true)) << c.name;
+    }
 }

@@ -121,3 +121,94 @@ TEST(NextMarkupSegment, TitlesBoldUnclosedTagsPlain) {
         EXPECT_EQ(got, c.segments);
     }
 }
+
+// The view's characters for marked-up text, as the view lays them out: tags
+// dropped, each CR LF one character (shown here as CR).
+static std::wstring ViewChars(const wchar_t* markup) {
+    std::wstring out;
+    MarkupSegment s;
+    for (int pos = NextMarkupSegment(markup, 0, &s); pos >= 0; pos = NextMarkupSegment(markup, pos, &s))
+        out.append(markup + s.start, (size_t)s.length);
+    std::wstring folded;
+    for (size_t i = 0; i < out.size(); ++i) {
+        if (out[i] == L'\r' && i + 1 < out.size() && out[i + 1] == L'\n') ++i;
+        folded += out[i];
+    }
+    return folded;
+}
+
+static std::wstring Copied(const std::wstring& markup, int from, int to) {
+    ViewRow rows[16];
+    int count = MapMarkupRows(markup.c_str(), rows, 16);
+    std::wstring view = ViewChars(markup.c_str());
+    int length = BuildSourcedCopy(view.c_str(), (int)view.size(), markup.c_str(), rows, count, from, to, nullptr, 0);
+    std::wstring out((size_t)length + 1, L'\0');
+    EXPECT_EQ(BuildSourcedCopy(view.c_str(), (int)view.size(), markup.c_str(), rows, count, from, to, &out[0],
+                               length + 1),
+              length);
+    out.resize((size_t)length);
+    return out;
+}
+
+TEST(BuildSourcedCopy, PartsFollowedByTheirReportTitle) {
+    // View: "《甲报告》：一二三四\r《乙报告》：五六七\r无题段落"; titles 6 and 6 characters.
+    const std::wstring markup =
+        L"[TITLE]《甲报告》：[/TITLE]一二三四\r\n[TITLE]《乙报告》：[/TITLE]五六七\r\n无题段落";
+    const struct {
+        int from, to;
+        const wchar_t* copied;
+    } cases[] = {
+        {7, 9, L"二三（《甲报告》）"},                             // inside one paragraph
+        {8, 20, L"三四（《甲报告》）\r\n五六七（《乙报告》）"},    // across two reports
+        {2, 8, L"一二（《甲报告》）"},                             // from inside a title line
+        {0, 6, L""},                                               // a title line alone
+        {11, 13, L""},                                             // the break and the next title
+        {18, 30, L"六七（《乙报告》）\r\n无题段落"},               // a paragraph without a title: no source
+        {21, 23, L"无题"},
+        {5, 5, L""},                                               // empty
+    };
+    for (const auto& c : cases) EXPECT_EQ(Copied(markup, c.from, c.to), c.copied) << c.from << "-" << c.to;
+}
+
+TEST(BuildSourcedCopy, RowsAndLongSelections) {
+    ViewRow rows[4];
+    EXPECT_EQ(MapMarkupRows(L"", rows, 4), 0);
+    EXPECT_EQ(MapMarkupRows(L"[TITLE]《甲》：[/TITLE]一\r\n[TITLE]乙[/TITLE]二", rows, 4), 2);
+    EXPECT_EQ(rows[1].start, 6);
+    EXPECT_EQ(rows[1].titleLength, 1);
+    EXPECT_EQ(rows[1].sourceLength, 1);  // a title of another form is its own source
+    EXPECT_EQ(ViewRowAt(rows, 2, 5), 0);  // the break belongs to the row before it
+    EXPECT_EQ(ViewRowAt(rows, 2, 6), 1);
+    EXPECT_EQ(ViewRowAt(rows, 2, 99), -1);
+    // Rows that do not fit are still counted.
+    EXPECT_EQ(MapMarkupRows(L"a\r\nb\r\nc\r\nd\r\ne", rows, 4), 5);
+
+    // A selection of 8191 units in a paragraph of 9000.
+    std::wstring body(9000, L'段');
+    std::wstring markup = L"[TITLE]《2024年山西省政府工作报告》：[/TITLE]" + body;
+    int titleLength = (int)wcslen(L"《2024年山西省政府工作报告》：");
+    std::wstring copied = Copied(markup, titleLength, titleLength + 8191);
+    EXPECT_EQ(copied, std::wstring(8191, L'段') + L"（《2024年山西省政府工作报告》）");
+}
+
+TEST(ParagraphMenuPoint, ClicksInsideAndKeyboardAtCaret) {
+    // View rectangle 100,200 - 500,600.
+    const struct {
+        int x, y, caretX, caretY;
+        int shown, outX, outY;
+    } cases[] = {
+        {150, 250, 0, 0, 1, 150, 250},      // a click inside
+        {50, 250, 0, 0, 0, 0, 0},           // a click outside
+        {500, 300, 0, 0, 0, 0, 0},          // the right edge is outside
+        {-1, -1, 300, 400, 1, 300, 400},    // Shift+F10 or the Menu key: at the caret
+        {-1, -1, 300, 900, 1, 104, 204},    // caret scrolled out of sight: the view's corner
+    };
+    for (const auto& c : cases) {
+        int x = 0, y = 0;
+        EXPECT_EQ(ParagraphMenuPoint(c.x, c.y, 100, 200, 500, 600, c.caretX, c.caretY, &x, &y), c.shown);
+        if (c.shown) {
+            EXPECT_EQ(x, c.outX);
+            EXPECT_EQ(y, c.outY);
+        }
+    }
+}

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/list_drawing.h"
 #include "search/result_lists.h"
 #include "search/ui_fonts.h"

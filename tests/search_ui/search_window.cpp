@@ -2,7 +2,7 @@
 
 #include <stdlib.h>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/list_drawing.h"
 #include "search/paragraph_view.h"
 #include "search/result_lists.h"

@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "search/corpus_db.h"
+#include "corpus/corpus_db.h"
 #include "search/paragraph_view.h"
 #include "search/result_lists.h"
 #include "search/search_box.h"
