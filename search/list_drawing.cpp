@@ -72,6 +72,7 @@ static void DrawEntry(const DRAWITEMSTRUCT* item) {
     int x = item->rcItem.left + ScaleForDpi(4);
     static TextRun runs[512];
     int count = SplitHighlightRuns(shown, GetHighlightTermSetForList((int)item->CtlID), runs, 512);
+    static INT advances[512];
     for (int r = 0; r < count; ++r) {
         const wchar_t* piece = shown + runs[r].start;
         int pieceLength = runs[r].length;
@@ -82,6 +83,22 @@ static void DrawEntry(const DRAWITEMSTRUCT* item) {
         } else {
             SetBkMode(item->hDC, TRANSPARENT);
             SetTextColor(item->hDC, fore);
+            // Plain units in a row go out in one call, each at the place its own width gives,
+            // as unit-by-unit drawing puts them; surrogates still go one unit at a time.
+            int units = 0, width = 0;
+            while (r + units < count && !runs[r + units].highlighted &&
+                   !(shown[runs[r + units].start] >= 0xD800 && shown[runs[r + units].start] <= 0xDFFF)) {
+                SIZE size = {};
+                GetTextExtentPoint32W(item->hDC, shown + runs[r + units].start, 1, &size);
+                advances[units++] = size.cx;
+                width += size.cx;
+            }
+            if (units > 1) {
+                ExtTextOutW(item->hDC, x, y, 0, nullptr, piece, (UINT)units, advances);
+                x += width;
+                r += units - 1;
+                continue;
+            }
         }
         TextOutW(item->hDC, x, y, piece, pieceLength);
         SIZE size = {};
