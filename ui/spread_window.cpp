@@ -224,8 +224,8 @@ void ShowSourceSpread(HWND mainWindow) {
         return;
     }
     FillSpread();
-    ShowWindow(g_spread, SW_SHOW);
-    SetForegroundWindow(g_spread);
+    // Owned, it already stands above the main window; only a minimized one needs bringing back.
+    ShowWindow(g_spread, IsIconic(g_spread) ? SW_RESTORE : SW_SHOW);
 }
 
 void RefreshSpreadWindowFont() {
