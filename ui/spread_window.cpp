@@ -205,6 +205,23 @@ static int RegisterSpreadClass(HINSTANCE instance) {
     return registered;
 }
 
+// Beside the main window where the work area has room, so the paragraphs stay in view; else cascaded over it.
+static POINT SpreadWindowPosition(HWND mainWindow, int width, int height) {
+    RECT main;
+    GetWindowRect(mainWindow, &main);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    POINT at = {main.right + ScaleForDpi(4), main.top};
+    if (at.x + width > work.right) at = POINT{main.left + ScaleForDpi(40), main.top + ScaleForDpi(40)};
+    if (at.x + width > work.right) at.x = work.right - width;
+    if (at.y + height > work.bottom) at.y = work.bottom - height;
+    if (at.x < work.left) at.x = work.left;
+    if (at.y < work.top) at.y = work.top;
+    return at;
+}
+
 void ShowSourceSpread(HWND mainWindow) {
     if (!ReadWording(mainWindow)) {
         MessageBoxW(mainWindow, L"请先输入或选择要查看的词语。", L"出处分布", MB_ICONINFORMATION);
@@ -215,8 +232,10 @@ void ShowSourceSpread(HWND mainWindow) {
         if (!RegisterSpreadClass(instance)) return;
         INITCOMMONCONTROLSEX init = {sizeof init, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&init);
-        CreateWindowExW(0, SPREAD_WINDOW_CLASS, L"出处分布", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                        ScaleForDpi(560), ScaleForDpi(640), mainWindow, nullptr, instance, nullptr);
+        int width = ScaleForDpi(560), height = ScaleForDpi(640);
+        POINT at = SpreadWindowPosition(mainWindow, width, height);
+        CreateWindowExW(0, SPREAD_WINDOW_CLASS, L"出处分布", WS_OVERLAPPEDWINDOW, at.x, at.y, width, height,
+                        mainWindow, nullptr, instance, nullptr);
         if (!g_spread) return;
         LayoutSpread();
         FillSpread();
