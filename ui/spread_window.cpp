@@ -109,7 +109,8 @@ static void LayoutSpread() {
 
 static void SetColumnWidths() {
     if (!g_list) return;
-    SendMessageW(g_list, LVM_SETCOLUMNWIDTH, 0, ScaleForDpi(120));
+    // The longest region label, 新疆维吾尔自治区, is eight characters of the current size.
+    SendMessageW(g_list, LVM_SETCOLUMNWIDTH, 0, ScaleForDpi(8 * GetLevelFontSize() + 16));
     for (int c = 1; c <= REPORT_YEAR_COUNT + 1; ++c) SendMessageW(g_list, LVM_SETCOLUMNWIDTH, c, ScaleForDpi(62));
 }
 
@@ -254,6 +255,7 @@ void RefreshSpreadWindowFont() {
     if (g_summary) SendMessageW(g_summary, WM_SETFONT, (WPARAM)g_spreadFont, TRUE);
     if (g_list) SendMessageW(g_list, WM_SETFONT, (WPARAM)g_spreadFont, TRUE);
     if (old) DeleteObject(old);
+    SetColumnWidths();
     LayoutSpread();
 }
 
