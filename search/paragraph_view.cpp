@@ -63,6 +63,7 @@ void CreateParagraphView(HWND parent, HINSTANCE instance) {
 }
 
 static void ForgetShownText() {
+    if (g_shownText) SecureZeroMemory(g_shownText, (wcslen(g_shownText) + 1) * sizeof(wchar_t));  // corpus text
     free(g_shownText);
     free(g_shownRows);
     g_shownText = nullptr;

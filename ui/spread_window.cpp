@@ -109,7 +109,8 @@ static void LayoutSpread() {
 
 static void SetColumnWidths() {
     if (!g_list) return;
-    SendMessageW(g_list, LVM_SETCOLUMNWIDTH, 0, ScaleForDpi(120));
+    // The longest region label, 新疆维吾尔自治区, is eight characters of the current size.
+    SendMessageW(g_list, LVM_SETCOLUMNWIDTH, 0, ScaleForDpi(8 * GetLevelFontSize() + 16));
     for (int c = 1; c <= REPORT_YEAR_COUNT + 1; ++c) SendMessageW(g_list, LVM_SETCOLUMNWIDTH, c, ScaleForDpi(62));
 }
 
@@ -205,6 +206,23 @@ static int RegisterSpreadClass(HINSTANCE instance) {
     return registered;
 }
 
+// Beside the main window where the work area has room, so the paragraphs stay in view; else cascaded over it.
+static POINT SpreadWindowPosition(HWND mainWindow, int width, int height) {
+    RECT main;
+    GetWindowRect(mainWindow, &main);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(mainWindow, MONITOR_DEFAULTTONEAREST), &monitor);
+    const RECT& work = monitor.rcWork;
+    POINT at = {main.right + ScaleForDpi(4), main.top};
+    if (at.x + width > work.right) at = POINT{main.left + ScaleForDpi(40), main.top + ScaleForDpi(40)};
+    if (at.x + width > work.right) at.x = work.right - width;
+    if (at.y + height > work.bottom) at.y = work.bottom - height;
+    if (at.x < work.left) at.x = work.left;
+    if (at.y < work.top) at.y = work.top;
+    return at;
+}
+
 void ShowSourceSpread(HWND mainWindow) {
     if (!ReadWording(mainWindow)) {
         MessageBoxW(mainWindow, L"请先输入或选择要查看的词语。", L"出处分布", MB_ICONINFORMATION);
@@ -215,8 +233,10 @@ void ShowSourceSpread(HWND mainWindow) {
         if (!RegisterSpreadClass(instance)) return;
         INITCOMMONCONTROLSEX init = {sizeof init, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&init);
-        CreateWindowExW(0, SPREAD_WINDOW_CLASS, L"出处分布", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                        ScaleForDpi(560), ScaleForDpi(640), mainWindow, nullptr, instance, nullptr);
+        int width = ScaleForDpi(560), height = ScaleForDpi(640);
+        POINT at = SpreadWindowPosition(mainWindow, width, height);
+        CreateWindowExW(0, SPREAD_WINDOW_CLASS, L"出处分布", WS_OVERLAPPEDWINDOW, at.x, at.y, width, height,
+                        mainWindow, nullptr, instance, nullptr);
         if (!g_spread) return;
         LayoutSpread();
         FillSpread();
@@ -224,8 +244,8 @@ void ShowSourceSpread(HWND mainWindow) {
         return;
     }
     FillSpread();
-    ShowWindow(g_spread, SW_SHOW);
-    SetForegroundWindow(g_spread);
+    // Owned, it already stands above the main window; only a minimized one needs bringing back.
+    ShowWindow(g_spread, IsIconic(g_spread) ? SW_RESTORE : SW_SHOW);
 }
 
 void RefreshSpreadWindowFont() {
@@ -235,6 +255,7 @@ void RefreshSpreadWindowFont() {
     if (g_summary) SendMessageW(g_summary, WM_SETFONT, (WPARAM)g_spreadFont, TRUE);
     if (g_list) SendMessageW(g_list, WM_SETFONT, (WPARAM)g_spreadFont, TRUE);
     if (old) DeleteObject(old);
+    SetColumnWidths();
     LayoutSpread();
 }
 

@@ -1,6 +1,6 @@
 // Spread window and copy-with-source commands of the driver. The list view lives
 // in the program's process, so its texts are read through memory allocated there.
-//   spread-state                   "open=0|1 visible=0|1 owner=0|1"
+//   spread-state                   "open=0|1 visible=0|1 owner=0|1 summary-height=PX"
 //   spread-read                    title, summary, column headings (tab-joined), then one row a line
 //   spread-key VK                  WM_KEYDOWN of VK posted to the spread window's list
 //   spread-dblclick ROW COLUMN     a left double-click posted at the centre of that cell
@@ -195,8 +195,11 @@ static int SpreadCommands(HWND main, int argc, char** argv) {
     const char* command = argv[1];
     if (!strcmp(command, "spread-state")) {
         HWND spread = SpreadWindow();
-        printf("open=%d visible=%d owner=%d\n", spread ? 1 : 0, spread && IsWindowVisible(spread) ? 1 : 0,
-               spread && main && GetWindow(spread, GW_OWNER) == main ? 1 : 0);
+        RECT summary = {0, 0, 0, 0};
+        if (HWND line = spread ? GetDlgItem(spread, 5002) : nullptr) GetWindowRect(line, &summary);
+        printf("open=%d visible=%d owner=%d summary-height=%ld\n", spread ? 1 : 0,
+               spread && IsWindowVisible(spread) ? 1 : 0, spread && main && GetWindow(spread, GW_OWNER) == main ? 1 : 0,
+               summary.bottom - summary.top);
         return 0;
     }
     if (!strcmp(command, "spread-read")) return ReadSpread();

@@ -173,6 +173,18 @@ class Spread(unittest.TestCase):
         driver("search-pick", CLAUSE_LIST, clauses.index("推广AI应用"))
         self.open_spread("推广AI应用")
 
+    def test_fonts_follow_the_size_level(self):
+        set_search("新质生产力")
+        self.open_spread("新质生产力")
+        try:
+            for command, font_px in [(40103, 16), (40101, 12), (40102, 14)]:
+                driver("command", command)
+                # The summary line is as high as its font plus 12 (96 DPI here).
+                poll(lambda: f"summary-height={font_px + 12}" in driver("spread-state")[1], seconds=20,
+                     what=f"the spread window at {font_px} px")
+        finally:
+            driver("command", 40102)
+
     def test_escape_closes(self):
         set_search("新质生产力")
         self.open_spread("新质生产力")
