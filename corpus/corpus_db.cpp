@@ -108,16 +108,55 @@ void CorpusTermsToUtf8(const wchar_t* terms, char* out, int size) {
 struct IndexBuildJob {
     char path[1024];
     int generation;
+    SearchIndex* index;
+    unsigned parts;
+    int status;
 };
 
+static int ReadIndexParts(IndexBuildJob* job) {
+    sqlite3* db = nullptr;
+    int status = CORPUS_ERR_INDEX;
+    if (sqlite3_open_v2(job->path, &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_key(db, CorpusPassphrase(), 16) == SQLITE_OK) {
+        // Room for the sorts to stay in memory.
+        sqlite3_exec(db, "PRAGMA cache_size = -16384;", nullptr, nullptr, nullptr);
+        status = SearchIndexReadParts(db, job->index, job->parts);
+    }
+    sqlite3_close(db);
+    return status;
+}
+
+static DWORD WINAPI IndexPartsThread(LPVOID parameter) {
+    IndexBuildJob* job = (IndexBuildJob*)parameter;
+    job->status = ReadIndexParts(job);
+    return 0;
+}
+
+// The phrases (the largest sort) on a helper thread, the rest here; both
+// write disjoint parts of one index, complete before it is published.
 static DWORD WINAPI IndexBuildThread(LPVOID parameter) {
     IndexBuildJob* job = (IndexBuildJob*)parameter;
-    SearchIndex* index = nullptr;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(job->path, &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_key(db, CorpusPassphrase(), 16) == SQLITE_OK)
-        SearchIndexBuild(db, &index);
-    sqlite3_close(db);
+    SearchIndex* index = SearchIndexCreate();
+    int status = CORPUS_ERR_INDEX;
+    if (index) {
+        IndexBuildJob phrases = *job;
+        phrases.index = index;
+        phrases.parts = INDEX_PART_PHRASES;
+        phrases.status = CORPUS_ERR_INDEX;
+        HANDLE helper = CreateThread(nullptr, 0, IndexPartsThread, &phrases, 0, nullptr);
+        job->index = index;
+        job->parts = INDEX_PARTS_ALL & ~(helper ? (unsigned)INDEX_PART_PHRASES : 0u);
+        status = ReadIndexParts(job);
+        if (helper) {
+            WaitForSingleObject(helper, INFINITE);
+            CloseHandle(helper);
+            if (status == CORPUS_OK) status = phrases.status;
+        }
+        if (status != CORPUS_OK) {
+            SearchIndexFree(index);
+            index = nullptr;
+        }
+    }
     AcquireSRWLockExclusive(&g_indexLock);
     if (job->generation == g_generation) {
         g_index.store(index, std::memory_order_release);

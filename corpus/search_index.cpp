@@ -200,25 +200,33 @@ static const char* const TABLE_STATEMENTS[4] = {
     "LEFT JOIN mo_articles a ON p.article_id = a.article_id ",
 };
 
-static int BuildAll(sqlite3* db, SearchIndex& index) {
-    int status = ReadStartup(db, index);
-    for (int q = 0; q < 4 && status == CORPUS_OK; q++) status = ReadTable(db, TABLE_STATEMENTS[q], index, q);
-    if (status != CORPUS_OK) return status;
+static int ReadParts(sqlite3* db, SearchIndex& index, unsigned parts) {
+    int status = CORPUS_OK;
+    if (parts & INDEX_PART_STARTUP) status = ReadStartup(db, index);
+    for (int q = 0; q < 4 && status == CORPUS_OK; q++)
+        if (parts & (INDEX_PART_WORDS << q)) status = ReadTable(db, TABLE_STATEMENTS[q], index, q);
+    if (status != CORPUS_OK || !(parts & INDEX_PART_PHRASES)) return status;
     std::sort(index.wordPhrases.begin(), index.wordPhrases.end());
     index.wordPhrases.erase(std::unique(index.wordPhrases.begin(), index.wordPhrases.end()), index.wordPhrases.end());
     return CORPUS_OK;
 }
 
+SearchIndex* SearchIndexCreate() { return new (std::nothrow) SearchIndex(); }
+
+int SearchIndexReadParts(sqlite3* db, SearchIndex* index, unsigned parts) {
+    if (!db || !index) return CORPUS_ERR_INDEX;
+    try {
+        return ReadParts(db, *index, parts);
+    } catch (const std::bad_alloc&) {
+        return CORPUS_ERR_INDEX;
+    }
+}
+
 int SearchIndexBuild(sqlite3* db, SearchIndex** out) {
     *out = nullptr;
-    SearchIndex* index = new (std::nothrow) SearchIndex();
+    SearchIndex* index = SearchIndexCreate();
     if (!index) return CORPUS_ERR_INDEX;
-    int status;
-    try {
-        status = BuildAll(db, *index);
-    } catch (const std::bad_alloc&) {
-        status = CORPUS_ERR_INDEX;
-    }
+    int status = SearchIndexReadParts(db, index, INDEX_PARTS_ALL);
     if (status != CORPUS_OK) {
         delete index;
         return status;
