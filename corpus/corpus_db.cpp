@@ -69,7 +69,9 @@ int CorpusOpen(const char* path) {
     // Every keystroke scans whole tables; a page cache that holds the corpus
     // spares decrypting it again each time. Only reading, never the file, changes.
     sqlite3_exec(g_db, "PRAGMA cache_size = -65536;", nullptr, nullptr, nullptr);
-    snprintf(g_path, sizeof g_path, "%s", path);
+    // A path too long to keep whole gives no index rather than another file's.
+    if (strlen(path) < sizeof g_path) memcpy(g_path, path, strlen(path) + 1);
+    else g_path[0] = 0;
     return CORPUS_OK;
 }
 
@@ -172,6 +174,10 @@ static DWORD WINAPI IndexBuildThread(LPVOID parameter) {
 int CorpusStartIndexBuild() {
     if (!g_db) return CORPUS_ERR_NOT_OPEN;
     if (g_indexState != CORPUS_INDEX_NONE) return CORPUS_OK;
+    if (!g_path[0]) {
+        g_indexState = CORPUS_INDEX_FAILED;
+        return CORPUS_ERR_INDEX;
+    }
     IndexBuildJob* job = (IndexBuildJob*)malloc(sizeof(IndexBuildJob));
     if (!job) return CORPUS_ERR_INDEX;
     memcpy(job->path, g_path, sizeof job->path);

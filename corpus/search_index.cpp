@@ -17,25 +17,47 @@ static const uint32_t NO_ROW = 0xFFFFFFFFu;
 // its candidates are always checked.
 static const uint32_t WIDE_KEY = 0x110000;
 
+// Storage that held decrypted corpus text is zeroed before it is freed, on
+// every reallocation while building as well as at the end.
+template <typename T>
+struct WipingAllocator {
+    typedef T value_type;
+    WipingAllocator() = default;
+    template <typename U>
+    WipingAllocator(const WipingAllocator<U>&) {}
+    T* allocate(size_t n) { return (T*)::operator new(n * sizeof(T)); }
+    void deallocate(T* p, size_t n) {
+        memset(p, 0, n * sizeof(T));
+        __asm__ __volatile__("" : : "r"(p) : "memory");  // the zeroing is not a dead store
+        ::operator delete(p);
+    }
+};
+template <typename T, typename U>
+bool operator==(const WipingAllocator<T>&, const WipingAllocator<U>&) {
+    return true;
+}
+template <typename T>
+using Store = std::vector<T, WipingAllocator<T>>;
+
 struct IndexTable {
-    std::vector<char> text;         // what LIKE tests, each NUL-terminated
-    std::vector<uint32_t> textAt;   // per row
-    std::vector<char16_t> rows;     // what the statement path delivers
-    std::vector<uint32_t> rowAt;    // per row, NO_ROW when it is skipped
-    std::vector<uint32_t> keys;     // distinct characters, ascending
-    std::vector<uint32_t> postingAt;
-    std::vector<uint32_t> postings;  // row numbers, ascending per key
+    Store<char> text;         // what LIKE tests, each NUL-terminated
+    Store<uint32_t> textAt;   // per row
+    Store<char16_t> rows;     // what the statement path delivers
+    Store<uint32_t> rowAt;    // per row, NO_ROW when it is skipped
+    Store<uint32_t> keys;     // distinct characters, ascending
+    Store<uint32_t> postingAt;
+    Store<uint32_t> postings;  // row numbers, ascending per key
 };
 
 struct SearchIndex {
     IndexTable tables[4];
-    std::vector<char16_t> startup;
-    std::vector<uint32_t> startupAt;
-    std::vector<uint64_t> wordPhrases;  // biased word id << 32 | phrase row
-    std::vector<int64_t> articleId;
-    std::vector<uint8_t> hasArticle;
-    std::vector<uint32_t> titleAt;  // NO_ROW for a null title
-    std::vector<char> titles;
+    Store<char16_t> startup;
+    Store<uint32_t> startupAt;
+    Store<uint64_t> wordPhrases;  // biased word id << 32 | phrase row
+    Store<int64_t> articleId;
+    Store<uint8_t> hasArticle;
+    Store<uint32_t> titleAt;  // NO_ROW for a null title
+    Store<char> titles;
 };
 
 static uint32_t KeyOf(uint32_t c) {
@@ -237,7 +259,7 @@ int SearchIndexBuild(sqlite3* db, SearchIndex** out) {
 void SearchIndexFree(SearchIndex* index) { delete index; }
 
 template <typename T>
-static uint64_t Held(const std::vector<T>& v) {
+static uint64_t Held(const Store<T>& v) {
     return (uint64_t)v.capacity() * sizeof(T);
 }
 
