@@ -69,7 +69,9 @@ int CorpusOpen(const char* path) {
     // Every keystroke scans whole tables; a page cache that holds the corpus
     // spares decrypting it again each time. Only reading, never the file, changes.
     sqlite3_exec(g_db, "PRAGMA cache_size = -65536;", nullptr, nullptr, nullptr);
-    snprintf(g_path, sizeof g_path, "%s", path);
+    // A path too long to keep whole gives no index rather than another file's.
+    if (strlen(path) < sizeof g_path) memcpy(g_path, path, strlen(path) + 1);
+    else g_path[0] = 0;
     return CORPUS_OK;
 }
 
@@ -108,16 +110,55 @@ void CorpusTermsToUtf8(const wchar_t* terms, char* out, int size) {
 struct IndexBuildJob {
     char path[1024];
     int generation;
+    SearchIndex* index;
+    unsigned parts;
+    int status;
 };
 
+static int ReadIndexParts(IndexBuildJob* job) {
+    sqlite3* db = nullptr;
+    int status = CORPUS_ERR_INDEX;
+    if (sqlite3_open_v2(job->path, &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+        sqlite3_key(db, CorpusPassphrase(), 16) == SQLITE_OK) {
+        // Room for the sorts to stay in memory.
+        sqlite3_exec(db, "PRAGMA cache_size = -16384;", nullptr, nullptr, nullptr);
+        status = SearchIndexReadParts(db, job->index, job->parts);
+    }
+    sqlite3_close(db);
+    return status;
+}
+
+static DWORD WINAPI IndexPartsThread(LPVOID parameter) {
+    IndexBuildJob* job = (IndexBuildJob*)parameter;
+    job->status = ReadIndexParts(job);
+    return 0;
+}
+
+// The phrases (the largest sort) on a helper thread, the rest here; both
+// write disjoint parts of one index, complete before it is published.
 static DWORD WINAPI IndexBuildThread(LPVOID parameter) {
     IndexBuildJob* job = (IndexBuildJob*)parameter;
-    SearchIndex* index = nullptr;
-    sqlite3* db = nullptr;
-    if (sqlite3_open_v2(job->path, &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
-        sqlite3_key(db, CorpusPassphrase(), 16) == SQLITE_OK)
-        SearchIndexBuild(db, &index);
-    sqlite3_close(db);
+    SearchIndex* index = SearchIndexCreate();
+    int status = CORPUS_ERR_INDEX;
+    if (index) {
+        IndexBuildJob phrases = *job;
+        phrases.index = index;
+        phrases.parts = INDEX_PART_PHRASES;
+        phrases.status = CORPUS_ERR_INDEX;
+        HANDLE helper = CreateThread(nullptr, 0, IndexPartsThread, &phrases, 0, nullptr);
+        job->index = index;
+        job->parts = INDEX_PARTS_ALL & ~(helper ? (unsigned)INDEX_PART_PHRASES : 0u);
+        status = ReadIndexParts(job);
+        if (helper) {
+            WaitForSingleObject(helper, INFINITE);
+            CloseHandle(helper);
+            if (status == CORPUS_OK) status = phrases.status;
+        }
+        if (status != CORPUS_OK) {
+            SearchIndexFree(index);
+            index = nullptr;
+        }
+    }
     AcquireSRWLockExclusive(&g_indexLock);
     if (job->generation == g_generation) {
         g_index.store(index, std::memory_order_release);
@@ -133,6 +174,10 @@ static DWORD WINAPI IndexBuildThread(LPVOID parameter) {
 int CorpusStartIndexBuild() {
     if (!g_db) return CORPUS_ERR_NOT_OPEN;
     if (g_indexState != CORPUS_INDEX_NONE) return CORPUS_OK;
+    if (!g_path[0]) {
+        g_indexState = CORPUS_INDEX_FAILED;
+        return CORPUS_ERR_INDEX;
+    }
     IndexBuildJob* job = (IndexBuildJob*)malloc(sizeof(IndexBuildJob));
     if (!job) return CORPUS_ERR_INDEX;
     memcpy(job->path, g_path, sizeof job->path);

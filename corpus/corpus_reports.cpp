@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "corpus/search_index.h"
 #include "sqlite3.h"
 
 #define ROW_UNITS 2560
@@ -125,6 +126,12 @@ int QueryParagraphHits(const wchar_t* terms, ParagraphHitCallback callback, uint
     sqlite3* db = CorpusConnection();
     if (!db) return CORPUS_ERR_NOT_OPEN;
     if (!terms || !callback) return CORPUS_OK;
+    // The index holds each paragraph's report beside it, in the same order.
+    if (const SearchIndex* index = CorpusSearchIndex()) {
+        char utf8[512];
+        CorpusTermsToUtf8(terms, utf8, sizeof utf8);
+        return SearchIndexParagraphHits(index, utf8, callback, context);
+    }
     char condition[1024];
     if (!TermCondition(terms, condition, sizeof condition)) return CORPUS_OK;
     char sql[1536];

@@ -1,6 +1,5 @@
 #include "corpus/search_index.h"
 
-#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -18,25 +17,47 @@ static const uint32_t NO_ROW = 0xFFFFFFFFu;
 // its candidates are always checked.
 static const uint32_t WIDE_KEY = 0x110000;
 
+// Storage that held decrypted corpus text is zeroed before it is freed, on
+// every reallocation while building as well as at the end.
+template <typename T>
+struct WipingAllocator {
+    typedef T value_type;
+    WipingAllocator() = default;
+    template <typename U>
+    WipingAllocator(const WipingAllocator<U>&) {}
+    T* allocate(size_t n) { return (T*)::operator new(n * sizeof(T)); }
+    void deallocate(T* p, size_t n) {
+        memset(p, 0, n * sizeof(T));
+        __asm__ __volatile__("" : : "r"(p) : "memory");  // the zeroing is not a dead store
+        ::operator delete(p);
+    }
+};
+template <typename T, typename U>
+bool operator==(const WipingAllocator<T>&, const WipingAllocator<U>&) {
+    return true;
+}
+template <typename T>
+using Store = std::vector<T, WipingAllocator<T>>;
+
 struct IndexTable {
-    std::vector<char> text;         // what LIKE tests, each NUL-terminated
-    std::vector<uint32_t> textAt;   // per row
-    std::vector<char16_t> rows;     // what the statement path delivers
-    std::vector<uint32_t> rowAt;    // per row, NO_ROW when it is skipped
-    std::vector<uint32_t> keys;     // distinct characters, ascending
-    std::vector<uint32_t> postingAt;
-    std::vector<uint32_t> postings;  // row numbers, ascending per key
+    Store<char> text;         // what LIKE tests, each NUL-terminated
+    Store<uint32_t> textAt;   // per row
+    Store<char16_t> rows;     // what the statement path delivers
+    Store<uint32_t> rowAt;    // per row, NO_ROW when it is skipped
+    Store<uint32_t> keys;     // distinct characters, ascending
+    Store<uint32_t> postingAt;
+    Store<uint32_t> postings;  // row numbers, ascending per key
 };
 
 struct SearchIndex {
     IndexTable tables[4];
-    std::vector<char16_t> startup;
-    std::vector<uint32_t> startupAt;
-    std::vector<uint64_t> wordPhrases;  // biased word id << 32 | phrase row
-    std::vector<int64_t> articleId;
-    std::vector<uint8_t> hasArticle;
-    std::vector<uint32_t> titleAt;  // NO_ROW for a null title
-    std::vector<char> titles;
+    Store<char16_t> startup;
+    Store<uint32_t> startupAt;
+    Store<uint64_t> wordPhrases;  // biased word id << 32 | phrase row
+    Store<int64_t> articleId;
+    Store<uint8_t> hasArticle;
+    Store<uint32_t> titleAt;  // NO_ROW for a null title
+    Store<char> titles;
 };
 
 static uint32_t KeyOf(uint32_t c) {
@@ -200,25 +221,33 @@ static const char* const TABLE_STATEMENTS[4] = {
     "LEFT JOIN mo_articles a ON p.article_id = a.article_id ",
 };
 
-static int BuildAll(sqlite3* db, SearchIndex& index) {
-    int status = ReadStartup(db, index);
-    for (int q = 0; q < 4 && status == CORPUS_OK; q++) status = ReadTable(db, TABLE_STATEMENTS[q], index, q);
-    if (status != CORPUS_OK) return status;
+static int ReadParts(sqlite3* db, SearchIndex& index, unsigned parts) {
+    int status = CORPUS_OK;
+    if (parts & INDEX_PART_STARTUP) status = ReadStartup(db, index);
+    for (int q = 0; q < 4 && status == CORPUS_OK; q++)
+        if (parts & (INDEX_PART_WORDS << q)) status = ReadTable(db, TABLE_STATEMENTS[q], index, q);
+    if (status != CORPUS_OK || !(parts & INDEX_PART_PHRASES)) return status;
     std::sort(index.wordPhrases.begin(), index.wordPhrases.end());
     index.wordPhrases.erase(std::unique(index.wordPhrases.begin(), index.wordPhrases.end()), index.wordPhrases.end());
     return CORPUS_OK;
 }
 
+SearchIndex* SearchIndexCreate() { return new (std::nothrow) SearchIndex(); }
+
+int SearchIndexReadParts(sqlite3* db, SearchIndex* index, unsigned parts) {
+    if (!db || !index) return CORPUS_ERR_INDEX;
+    try {
+        return ReadParts(db, *index, parts);
+    } catch (const std::bad_alloc&) {
+        return CORPUS_ERR_INDEX;
+    }
+}
+
 int SearchIndexBuild(sqlite3* db, SearchIndex** out) {
     *out = nullptr;
-    SearchIndex* index = new (std::nothrow) SearchIndex();
+    SearchIndex* index = SearchIndexCreate();
     if (!index) return CORPUS_ERR_INDEX;
-    int status;
-    try {
-        status = BuildAll(db, *index);
-    } catch (const std::bad_alloc&) {
-        status = CORPUS_ERR_INDEX;
-    }
+    int status = SearchIndexReadParts(db, index, INDEX_PARTS_ALL);
     if (status != CORPUS_OK) {
         delete index;
         return status;
@@ -230,7 +259,7 @@ int SearchIndexBuild(sqlite3* db, SearchIndex** out) {
 void SearchIndexFree(SearchIndex* index) { delete index; }
 
 template <typename T>
-static uint64_t Held(const std::vector<T>& v) {
+static uint64_t Held(const Store<T>& v) {
     return (uint64_t)v.capacity() * sizeof(T);
 }
 
@@ -289,8 +318,8 @@ typedef void (*MatchVisit)(uint32_t row, void* context);
 
 // Walks the rows that satisfy every term, in table order.
 static void WalkMatches(const IndexTable& t, const char* termsUtf8, int query, MatchVisit visit, void* context) {
-    Plans* plans = (Plans*)malloc(sizeof(Plans));
-    if (!plans) return;
+    Plans local;  // about 60 KB of stack, nothing on the heap per query
+    Plans* plans = &local;
     plans->count = 0;
     ForEachLikeTerm(termsUtf8, strlen(CorpusQueryColumn(query)), 1024, AddPlan, plans);
     const uint32_t *begin = nullptr, *end = nullptr;
@@ -322,7 +351,6 @@ static void WalkMatches(const IndexTable& t, const char* termsUtf8, int query, M
             if (ok) visit(r, context);
         }
     }
-    free(plans);
 }
 
 struct SinkVisit {

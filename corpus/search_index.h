@@ -16,6 +16,18 @@ typedef void (*ParagraphHitCallback)(int64_t articleId, int hasArticle, const ch
 // statement, a damaged page, no memory) nothing is kept and *out is null.
 int SearchIndexBuild(sqlite3* db, SearchIndex** out);
 void SearchIndexFree(SearchIndex* index);
+// The same in parts, so two threads, each with a connection of its own, can
+// read disjoint parts into one index before it is published.
+enum {
+    INDEX_PART_STARTUP = 1,
+    INDEX_PART_WORDS = 2,
+    INDEX_PART_PHRASES = 4,
+    INDEX_PART_CLAUSES = 8,
+    INDEX_PART_PARAGRAPHS = 16,
+    INDEX_PARTS_ALL = 31
+};
+SearchIndex* SearchIndexCreate();
+int SearchIndexReadParts(sqlite3* db, SearchIndex* index, unsigned parts);
 // Bytes held, for the figures.
 uint64_t SearchIndexBytes(const SearchIndex* index);
 

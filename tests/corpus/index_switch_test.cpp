@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "corpus/corpus_db.h"
+#include "corpus/corpus_reports.h"
 #include "sqlite3.h"
 #include "tests/support/test_paths.h"
 
@@ -71,6 +72,11 @@ std::vector<std::wstring> SampleTerms(const std::string& plainPath) {
     return terms;
 }
 
+void AddHit(int64_t articleId, int hasArticle, const char* title, uintptr_t context) {
+    *(std::string*)context += std::to_string(articleId) + "|" + std::to_string(hasArticle) + "|" +
+                              (title ? title : "(null)") + "\n";
+}
+
 void ExpectSameBothWays(const std::vector<std::wstring>& terms) {
     typedef int (*TermQuery)(const wchar_t*, RowCallback, uintptr_t);
     const TermQuery queries[] = {QueryWords, QueryPhrases, QueryClauses, QueryParagraphs};
@@ -91,6 +97,14 @@ void ExpectSameBothWays(const std::vector<std::wstring>& terms) {
                 ADD_FAILURE() << "query " << q << " term of " << t.size() << " units: " << off.size() << " rows off, "
                               << on.size() << " on";
         }
+    }
+    for (size_t i = 0; i < terms.size(); i += 4) {
+        std::string off, on;
+        CorpusSetIndexEnabled(false);
+        EXPECT_EQ(QueryParagraphHits(terms[i].c_str(), AddHit, (uintptr_t)&off), CORPUS_OK);
+        CorpusSetIndexEnabled(true);
+        EXPECT_EQ(QueryParagraphHits(terms[i].c_str(), AddHit, (uintptr_t)&on), CORPUS_OK);
+        if (off != on && failures++ < 10) ADD_FAILURE() << "paragraph hits of term " << i;
     }
     for (int32_t id = -2; id < 400; id++) {
         Rows off, on;
