@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "search/corpus_tables.h"
 #include "sqlite3.h"
 
 static sqlite3* g_db;
@@ -46,8 +47,10 @@ int CorpusOpen(const char* path) {
         CloseFailed();
         return CORPUS_ERR_KEY;
     }
-    // The first read of the file is what proves the passphrase.
-    if (sqlite3_exec(g_db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    // The first read of the file is what proves the passphrase; a file that
+    // opens but lacks the corpus tables is no corpus either.
+    if (sqlite3_exec(g_db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        !CorpusTablesPresent(g_db)) {
         SetCorpusError("Invalid database key or corrupted database");
         CloseFailed();
         return CORPUS_ERR_KEY;
