@@ -5,7 +5,7 @@ import unittest
 from e2e_shell import (IDM_ABOUT, IDM_CLOSE_TO_TRAY, IDM_EXIT, IDM_FONT, IDM_PRIVACY, IDM_TRAY_EXIT, MSG_TRAY_NOTIFY,
                        MSG_UPDATE_RESULT, SW_MINIMIZE, SW_RESTORE, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONUP,
                        checks, exit_by_tray_menu, expected_menu_bar, launch, menu, read_settings, rect, state)
-from tivra_e2e import driver, kill_leftovers, poll
+from tivra_e2e import driver, kill_leftovers, poll, wait_exit
 
 VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
 
@@ -21,7 +21,7 @@ class Menus(unittest.TestCase):
     def tearDown(self):
         if self.process.poll() is None:
             driver("command", IDM_TRAY_EXIT)
-            self.process.wait(timeout=30)
+            wait_exit(self.process)
         kill_leftovers()
 
     def test_every_label_and_identifier_with_default_checks(self):
@@ -47,7 +47,7 @@ class Menus(unittest.TestCase):
         driver("command", IDM_CLOSE_TO_TRAY)
         poll(lambda: read_settings(self.folder) == {"CloseAction": "1"}, what="saved")
         driver("command", IDM_EXIT)
-        self.assertEqual(self.process.wait(timeout=30), 0, "退出 ends the process when not closing to the tray")
+        self.assertEqual(wait_exit(self.process), 0, "退出 ends the process when not closing to the tray")
 
     def test_exit_hides_to_tray_and_the_tray_brings_it_back(self):
         driver("command", IDM_EXIT)
@@ -167,7 +167,7 @@ class PrivacyWindow(unittest.TestCase):
     def tearDown(self):
         if self.process.poll() is None:
             driver("command", IDM_TRAY_EXIT)
-            self.process.wait(timeout=30)
+            wait_exit(self.process)
         kill_leftovers()
 
     def open(self):
@@ -223,7 +223,7 @@ class PrivacyWindow(unittest.TestCase):
     def test_tray_exit_while_open_ends_the_process(self):
         self.open()
         driver("command", IDM_TRAY_EXIT)
-        self.assertEqual(self.process.wait(timeout=30), 0)
+        self.assertEqual(wait_exit(self.process), 0)
 
 
 if __name__ == "__main__":

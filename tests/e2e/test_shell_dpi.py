@@ -52,7 +52,7 @@ os.environ["WINEPREFIX"] = PREFIX
 prepare_prefix()
 
 from e2e_shell import IDM_PRIVACY, IDM_TRAY_EXIT, launch, rect, screenshot  # noqa: E402
-from tivra_e2e import driver, kill_leftovers, poll  # noqa: E402
+from tivra_e2e import driver, kill_leftovers, poll, wait_exit  # noqa: E402
 
 
 def s(px):
@@ -90,7 +90,7 @@ class ShellAtDpi(unittest.TestCase):
     def tearDown(self):
         if self.process.poll() is None:
             driver("command", IDM_TRAY_EXIT)
-            self.process.wait(timeout=30)
+            wait_exit(self.process)
         kill_leftovers()
 
     def test_window_fonts_and_layout_scale(self):
