@@ -3,7 +3,7 @@ import configparser
 import os
 import subprocess
 
-from tivra_e2e import BUILD, driver, kill_leftovers, make_app_folder, poll, start, wait_exit
+from tivra_e2e import BUILD, driver, kill_leftovers, make_app_folder, poll, start, wait_exit, wait_window
 
 MSG_TRAY_NOTIFY = 1024 + 200
 MSG_UPDATE_RESULT = 1024 + 100
@@ -99,7 +99,7 @@ def launch(name, settings=None):
     files = {"settings.ini": settings.encode("ascii")} if settings is not None else None
     folder = make_app_folder(name, data_files=files)
     process = start(folder)
-    poll(lambda: driver("find")[0] == 0, what="the main window")
+    wait_window(process)
     return folder, process
 
 
