@@ -9,6 +9,7 @@
 
 #include "corpus/corpus_statements.h"
 #include "corpus/search_index.h"
+#include "corpus/corpus_tables.h"
 #include "sqlite3.h"
 
 static sqlite3* g_db;
@@ -60,8 +61,10 @@ int CorpusOpen(const char* path) {
         CloseFailed();
         return CORPUS_ERR_KEY;
     }
-    // The first read of the file is what proves the passphrase.
-    if (sqlite3_exec(g_db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    // The first read of the file is what proves the passphrase; a file that
+    // opens but lacks the corpus tables is no corpus either.
+    if (sqlite3_exec(g_db, "SELECT count(*) FROM sqlite_master;", nullptr, nullptr, nullptr) != SQLITE_OK ||
+        !CorpusTablesPresent(g_db)) {
         SetCorpusError("Invalid database key or corrupted database");
         CloseFailed();
         return CORPUS_ERR_KEY;

@@ -11,6 +11,8 @@
 #include "package/archive_extract.h"
 #include "package/package_decrypt.h"
 #include "corpus/corpus_db.h"
+#include "corpus/corpus_tables.h"
+#include "package/package_file.h"
 #include "sqlite3.h"
 
 static PlainReleaseHook s_plainReleaseHook;
@@ -57,13 +59,13 @@ static void WipeAndFree(unsigned char* block, size_t size) {
 int SecureDeleteFile(const char* path) {
     FILE* file = OpenUtf8(path, L"r+b");
     if (file) {
-        fseek(file, 0, SEEK_END);
-        long size = ftell(file);
-        fseek(file, 0, SEEK_SET);
+        _fseeki64(file, 0, SEEK_END);
+        int64_t size = _ftelli64(file);  // 64-bit: a 32-bit size fails on 2 GiB and more
+        _fseeki64(file, 0, SEEK_SET);
         unsigned char* zeros = static_cast<unsigned char*>(calloc(1, 4096));
         if (zeros) {
-            for (long done = 0; done < size;) {
-                long piece = size - done < 4096 ? size - done : 4096;
+            for (int64_t done = 0; done < size;) {
+                int64_t piece = size - done < 4096 ? size - done : 4096;
                 fwrite(zeros, 1, static_cast<size_t>(piece), file);
                 done += piece;
             }
@@ -91,37 +93,19 @@ static bool DatabasePresent(const char* databasePath) {
 }
 
 // Reads the package into a new ciphertext buffer; 0 on success, else the result code.
-static int ReadPackage(const char* packagePath, unsigned char iv[16], unsigned char** cipher, int64_t* cipherLength) {
+static int ReadPackage(const char* packagePath, unsigned char iv[16], unsigned char** cipher, uint64_t* cipherLength) {
     FILE* file = OpenUtf8(packagePath, L"rb");
     if (!file) {
         SetInstallError("Cannot open: %s", packagePath);
         return INSTALL_IO_ERROR;
     }
-    fseek(file, 0, SEEK_END);
-    long size = ftell(file);
-    fseek(file, 0, SEEK_SET);
-    uint32_t words[2];
-    if (fread(iv, 1, 16, file) != 16 || fread(&words[0], 4, 1, file) != 1 || fread(&words[1], 4, 1, file) != 1) {
-        fclose(file);
-        SetInstallError("Invalid file header");
-        return INSTALL_IO_ERROR;
-    }
-    int64_t length = static_cast<int32_t>(size - 24);
-    unsigned char* buffer = static_cast<unsigned char*>(malloc(static_cast<size_t>(length)));
-    if (!buffer) {
-        fclose(file);
-        return INSTALL_OUT_OF_MEMORY;
-    }
-    if (fread(buffer, 1, static_cast<size_t>(length), file) != static_cast<size_t>(length)) {
-        free(buffer);
-        fclose(file);
-        SetInstallError("Failed to read encrypted data");
-        return INSTALL_IO_ERROR;
-    }
+    PackageHeader header;
+    char why[256];
+    int rc = ReadPackageFile(file, &header, cipher, cipherLength, why, sizeof why);
     fclose(file);
-    *cipher = buffer;
-    *cipherLength = length;
-    return 0;
+    if (rc == INSTALL_IO_ERROR) SetInstallError("%s", why);
+    if (rc == 0) memcpy(iv, header.iv, 16);
+    return rc;
 }
 
 // Writes the plain archive to a temporary file and wipes it from memory on every path.
@@ -191,6 +175,11 @@ static int EncryptCopy(const char* databasePath, const char* extractedPath) {
         sqlite3_free(message);
         return FailDatabase(db, databasePath, extractedPath);
     }
+    // An empty or foreign SQLite file passes the count; the lists would stay empty for good.
+    if (!CorpusTablesPresent(db)) {
+        SetInstallError("Encryption verification failed: the database lacks the corpus tables");
+        return FailDatabase(db, databasePath, extractedPath);
+    }
     sqlite3_close(db);
     return 0;
 }
@@ -206,17 +195,24 @@ int InstallDataPackage(const char* databasePath, const char* packagePath, Progre
     Report(progress, 5, L"Reading encrypted package...", context);
     unsigned char iv[16];
     unsigned char* cipher = nullptr;
-    int64_t cipherLength = 0;
+    uint64_t cipherLength = 0;
     int rc = ReadPackage(packagePath, iv, &cipher, &cipherLength);
     if (rc) return rc;
 
     Report(progress, 20, L"Decrypting...", context);
     uint64_t plainLength = 0;
-    unsigned char* plain = DecryptPackage(cipher, static_cast<uint64_t>(cipherLength),
+    unsigned char* plain = DecryptPackage(cipher, cipherLength,
                                           reinterpret_cast<const unsigned char*>(CorpusPassphrase()), iv,
                                           &plainLength);
     free(cipher);
     if (!plain) return INSTALL_DECRYPT_FAILED;
+    // Never write more than the block decryption was handed.
+    if (!PlainLengthFits(plainLength, cipherLength)) {
+        WipeAndFree(plain, static_cast<size_t>(cipherLength) + 16);
+        SetInstallError("CryptDecrypt failed: plaintext length %llu out of range",
+                        static_cast<unsigned long long>(plainLength));
+        return INSTALL_DECRYPT_FAILED;
+    }
 
     Report(progress, 40, L"Decompressing...", context);
     char tempDir[MAX_PATH], archivePath[MAX_PATH];

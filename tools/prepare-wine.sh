@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Prepares the build tree's Wine prefix once: boot, CJK font replacement, DPI.
+# A second argument names another prefix to prepare the same way.
 set -euo pipefail
 build=$(cd "${1:?build dir}" && pwd)
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="${2:-$build/wineprefix}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wine=/usr/lib/wine/wine64
 if [ ! -f "$WINEPREFIX/.tivra-ready" ]; then
   "$wine" wineboot -i >/dev/null 2>&1 || true
-  cat > "$build/wine-fonts.reg" <<'REG'
+  cat > "$build/$(basename "$WINEPREFIX")-fonts.reg" <<'REG'
 REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\Fonts\Replacements]
@@ -16,7 +17,7 @@ REGEDIT4
 "Segoe UI"="WenQuanYi Micro Hei"
 "Tahoma"="WenQuanYi Micro Hei"
 REG
-  "$wine" regedit "$build/wine-fonts.reg" >/dev/null 2>&1
+  "$wine" regedit "$build/$(basename "$WINEPREFIX")-fonts.reg" >/dev/null 2>&1
   # Caption buttons draw with Marlett, which a fresh prefix lacks.
   if [ -f /usr/share/wine/fonts/marlett.ttf ]; then
     cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"

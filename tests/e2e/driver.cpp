@@ -1,8 +1,11 @@
 // Drives a running Tivra from outside its process, for end-to-end tests.
 // Usage: tivra_driver COMMAND [ARGS]; prints results as UTF-8 on stdout.
-// Exit 0 on success, 1 when the window or control is missing, 2 for an unknown command.
+// Exit 0 on success, 1 when the window or control is missing, 2 for an unknown command,
+// 3 when the window did not answer within a minute. A command that finds no main
+// window waits for one (a busy machine may still be starting it) before exit 1.
 // More commands live in driver_*.cpp files, each registering its own handler.
 //   find                      exit 0 and print the main window handle if it exists
+//   absent                    exit 0 at once when no main window exists, else 1 (no waiting)
 //   title                     the main window's title
 //   state                     visible=0|1 iconic=0|1
 //   show SW                   ShowWindow(main, SW) with a numeric show command
@@ -27,6 +30,33 @@ int RegisterDriverCommands(DriverCommandFn handler) {
 
 HWND DriverMainWindow() { return FindWindowW(L"TivraWindowClass", nullptr); }
 
+// How long a command waits for a main window that is not there yet.
+static const DWORD MAIN_WINDOW_WAIT_MS = 15000;
+
+static HWND WaitForMainWindow() {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (HWND main = DriverMainWindow()) return main;
+        if (GetTickCount() - start >= MAIN_WINDOW_WAIT_MS) return nullptr;
+        Sleep(100);
+    }
+}
+
+static bool g_timedOut;
+
+bool DriverSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+    DWORD_PTR answer = 0;
+    // No SMTO_ABORTIFHUNG: a program busy for five seconds on a loaded machine is not hung.
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, DRIVER_ANSWER_MS, &answer)) {
+        fprintf(stderr, "tivra_driver: window %p gave no answer to message 0x%x within %lu ms\n", (void*)window,
+                message, (unsigned long)DRIVER_ANSWER_MS);
+        g_timedOut = true;
+        return false;
+    }
+    if (result) *result = (LRESULT)answer;
+    return true;
+}
+
 void PrintWide(const wchar_t* text) {
     char utf8[8192];
     if (WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr) == 0) utf8[0] = 0;
@@ -36,7 +66,7 @@ void PrintWide(const wchar_t* text) {
 
 void PrintWindowText(HWND window) {
     wchar_t text[4096] = {0};
-    SendMessageTimeoutW(window, WM_GETTEXT, 4096, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
+    DriverSend(window, WM_GETTEXT, 4096, (LPARAM)text, nullptr);
     PrintWide(text);
 }
 
@@ -84,15 +114,22 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (strcmp(command, "absent") == 0) return DriverMainWindow() ? 1 : 0;
     HWND main = DriverMainWindow();
     for (int i = 0; i < g_handlerCount; i++) {
         int result = g_handlers[i](main, argc, argv);
+        if (result == 1 && !main && (main = WaitForMainWindow()) != nullptr) result = g_handlers[i](main, argc, argv);
         if (result >= 0) {
             fflush(stdout);
-            return result;
+            if (result == 1 && !main) fprintf(stderr, "tivra_driver: no main window after %lu ms\n", MAIN_WINDOW_WAIT_MS);
+            return g_timedOut ? 3 : result;
         }
     }
-    if (!main) return 1;
+    if (!main) main = WaitForMainWindow();
+    if (!main) {
+        fprintf(stderr, "tivra_driver: no main window after %lu ms\n", MAIN_WINDOW_WAIT_MS);
+        return 1;
+    }
     if (strcmp(command, "find") == 0) {
         printf("%p\n", (void*)main);
     } else if (strcmp(command, "title") == 0) {
@@ -114,5 +151,5 @@ int main(int argc, char** argv) {
         return 2;
     }
     fflush(stdout);
-    return 0;
+    return g_timedOut ? 3 : 0;
 }

@@ -8,6 +8,10 @@ int RegisterDriverCommands(DriverCommandFn handler);
 #define DRIVER_COMMANDS(handler) static int handler##_registered = RegisterDriverCommands(handler)
 
 HWND DriverMainWindow();
+// SendMessageTimeout that waits up to DRIVER_ANSWER_MS even for a busy window;
+// false (and the driver's exit code 3, with a line on stderr) when no answer came.
+#define DRIVER_ANSWER_MS 60000
+bool DriverSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
 void PrintWide(const wchar_t* text);
 void PrintWindowText(HWND window);  // WM_GETTEXT: reads other processes' controls too
 HWND MessageBoxWindow();            // first visible #32770 dialog, or null

@@ -41,9 +41,9 @@ static void PrintLong(const std::wstring& text) {
 
 static std::wstring TextOf(HWND window) {
     LRESULT length = 0;
-    SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, (PDWORD_PTR)&length);
+    DriverSend(window, WM_GETTEXTLENGTH, 0, 0, &length);
     std::wstring text((size_t)length + 2, L'\0');
-    SendMessageTimeoutW(window, WM_GETTEXT, (WPARAM)text.size(), (LPARAM)&text[0], SMTO_ABORTIFHUNG, 5000, nullptr);
+    DriverSend(window, WM_GETTEXT, (WPARAM)text.size(), (LPARAM)&text[0], nullptr);
     text.resize(wcslen(text.c_str()));
     return text;
 }
@@ -117,7 +117,7 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         HWND box = GetDlgItem(main, 1001);
         if (!box) return 1;
         std::wstring text = FromHex(argc >= 3 ? argv[2] : "");
-        SendMessageTimeoutW(box, WM_SETTEXT, 0, (LPARAM)text.c_str(), SMTO_ABORTIFHUNG, 30000, nullptr);
+        DriverSend(box, WM_SETTEXT, 0, (LPARAM)text.c_str(), nullptr);
     } else if (!strcmp(command, "search-lists")) {
         DWORD deadline = GetTickCount() + 60000;
         while (!ListsComplete(main) && (int)(GetTickCount() - deadline) < 0) Sleep(20);
@@ -139,8 +139,7 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         HWND list = GetDlgItem(main, atoi(argv[2]));
         if (!list) return 1;
         SendMessageW(list, LB_SETCURSEL, (WPARAM)atoi(argv[3]), 0);
-        SendMessageTimeoutW(main, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), LBN_SELCHANGE), (LPARAM)list,
-                            SMTO_ABORTIFHUNG, 30000, nullptr);
+        DriverSend(main, WM_COMMAND, MAKEWPARAM(atoi(argv[2]), LBN_SELCHANGE), (LPARAM)list, nullptr);
     } else if (!strcmp(command, "search-view")) {
         FoundHeader found = {nullptr};
         EnumChildWindows(main, FindParagraphHeader, (LPARAM)&found);
@@ -194,8 +193,8 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         HWND child = GetDlgItem(main, atoi(argv[2]));
         if (!child) return 1;
         WPARAM vk = (WPARAM)strtoul(argv[3], nullptr, 0);
-        SendMessageTimeoutW(child, WM_KEYDOWN, vk, 1, SMTO_ABORTIFHUNG, 30000, nullptr);
-        SendMessageTimeoutW(child, WM_KEYUP, vk, (LPARAM)0xC0000001, SMTO_ABORTIFHUNG, 30000, nullptr);
+        DriverSend(child, WM_KEYDOWN, vk, 1, nullptr);
+        DriverSend(child, WM_KEYUP, vk, (LPARAM)0xC0000001, nullptr);
     } else if (!strcmp(command, "search-item-height") && argc >= 3) {
         HWND list = GetDlgItem(main, atoi(argv[2]));
         if (!list) return 1;

@@ -63,7 +63,7 @@ static int ProbeMenu(HWND target, WPARAM which, LPARAM menu) {
     HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, proc, dll, thread);
     if (!hook) return 1;
     static UINT probeMessage = RegisterWindowMessageW(L"TivraShellProbe");
-    SendMessageTimeoutW(target, probeMessage, which, menu, SMTO_ABORTIFHUNG, 5000, nullptr);
+    DriverSend(target, probeMessage, which, menu, nullptr);
     int result = WaitForSingleObject(done, 5000) == WAIT_OBJECT_0 ? 0 : 1;
     UnhookWindowsHookEx(hook);
     view[chars - 1] = 0;
@@ -121,7 +121,7 @@ static int Privacy(HWND main) {
         MapWindowPoints(nullptr, dialog, (POINT*)&r, 2);
         printf("button-rect=%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
         wchar_t label[64] = {0};
-        SendMessageTimeoutW(button, WM_GETTEXT, 64, (LPARAM)label, SMTO_ABORTIFHUNG, 2000, nullptr);
+        DriverSend(button, WM_GETTEXT, 64, (LPARAM)label, nullptr);
         fflush(stdout);
         wchar_t line[80];
         _snwprintf(line, 80, L"button-text=%ls", label);
@@ -132,7 +132,7 @@ static int Privacy(HWND main) {
     GetClientRect(dialog, &client);
     printf("client=%ld %ld\n", client.right, client.bottom);
     wchar_t title[64] = {0};
-    SendMessageTimeoutW(dialog, WM_GETTEXT, 64, (LPARAM)title, SMTO_ABORTIFHUNG, 2000, nullptr);
+    DriverSend(dialog, WM_GETTEXT, 64, (LPARAM)title, nullptr);
     fflush(stdout);
     wchar_t line[80];
     _snwprintf(line, 80, L"title=%ls", title);
@@ -149,7 +149,7 @@ struct TextMatch {
 static BOOL CALLBACK MatchChildText(HWND child, LPARAM param) {
     TextMatch* match = (TextMatch*)param;
     wchar_t text[256] = {0};
-    SendMessageTimeoutW(child, WM_GETTEXT, 256, (LPARAM)text, SMTO_ABORTIFHUNG, 2000, nullptr);
+    DriverSend(child, WM_GETTEXT, 256, (LPARAM)text, nullptr);
     if (wcsncmp(text, match->prefix, wcslen(match->prefix)) != 0) return TRUE;
     wchar_t cls[32];
     GetClassNameW(child, cls, 32);
@@ -265,7 +265,7 @@ static int ShellCommands(HWND main, int argc, char** argv) {
         if (!child) return 1;
         wchar_t text[256];
         WideArg(3, text, 256);
-        SendMessageTimeoutW(child, WM_SETTEXT, 0, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, nullptr);
+        DriverSend(child, WM_SETTEXT, 0, (LPARAM)text, nullptr);
     } else if (strcmp(c, "pick") == 0 && argc >= 4) {
         int id = atoi(argv[2]);
         HWND list = GetDlgItem(main, id);

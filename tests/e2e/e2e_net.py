@@ -7,11 +7,10 @@ import configparser
 import os
 import shutil
 import stat
-import subprocess
 import sys
 import time
 
-from tivra_e2e import SOURCE, WINE_RUN, driver, make_app_folder, poll, stop
+from tivra_e2e import SOURCE, driver, make_app_folder, poll, start, stop, wait_window
 
 sys.path.insert(0, os.path.join(SOURCE, "tests", "net"))
 import loopback_server  # noqa: E402
@@ -70,23 +69,13 @@ def start_net(folder):
                TIVRA_OPENED_LOG=opened_log(folder))
     for name in ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"):
         env.pop(name, None)
-    process = subprocess.Popen([WINE_RUN, os.path.join(folder, "Tivra.exe")], env=env,
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    poll(lambda: driver("find")[0] == 0 or process.poll() is not None, what="the main window")
+    process = start(folder, env)
+    wait_window(process)
     return process
-
-
-IDM_TRAY_EXIT = 39002
 
 
 def quit_app(process):
     """Ends Tivra by the tray menu's exit, which never hides to the tray."""
-    if process.poll() is None:
-        driver("command", IDM_TRAY_EXIT)
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            pass
     stop(process)
 
 

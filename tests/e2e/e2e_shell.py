@@ -3,7 +3,7 @@ import configparser
 import os
 import subprocess
 
-from tivra_e2e import BUILD, driver, kill_leftovers, make_app_folder, poll, start
+from tivra_e2e import BUILD, driver, kill_leftovers, make_app_folder, poll, start, wait_exit, wait_window
 
 MSG_TRAY_NOTIFY = 1024 + 200
 MSG_UPDATE_RESULT = 1024 + 100
@@ -101,7 +101,7 @@ def launch(name, settings=None):
     files = {"settings.ini": settings.encode("ascii")} if settings is not None else None
     folder = make_app_folder(name, data_files=files)
     process = start(folder)
-    poll(lambda: driver("find")[0] == 0, what="the main window")
+    wait_window(process)
     return folder, process
 
 
@@ -110,7 +110,7 @@ def exit_by_tray_menu(process):
     driver("post", MSG_TRAY_NOTIFY, 1, WM_RBUTTONUP)
     poll(lambda: driver("popup-exists")[0] == 0, what="the tray menu")
     driver("popup-pick", 1)
-    return process.wait(timeout=30)
+    return wait_exit(process)
 
 
 def screenshot(path, window_rect=None):

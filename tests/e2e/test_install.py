@@ -1,12 +1,14 @@
 """First-start installation of the data package through the real exe."""
 import hashlib
 import os
+import shutil
 import sqlite3
+import subprocess
 import unittest
 
 from e2e_package import (DEMO_DB, SQLITE_HEADER, data_listing, file_head, make_package_folder,
                          set_immutable)
-from tivra_e2e import BUILD, driver, kill_leftovers, poll, start, stop, wait_exit
+from tivra_e2e import BUILD, driver, kill_leftovers, poll, start, stop, wait_exit, wait_window
 
 HINT = "请确保 data 目录下存在 app.db 或 app.db.7z.enc 文件。"
 # Files other modules may write into the data folder at every start.
@@ -23,7 +25,7 @@ def digest(path):
 
 
 def startup_error(process):
-    poll(lambda: driver("msgbox")[0] == 0, seconds=60, what="the error box")
+    poll(lambda: driver("msgbox")[0] == 0, what="the error box")
     _, text = driver("msgbox")
     driver("msgbox-ok")
     assert wait_exit(process) == 0
@@ -39,7 +41,7 @@ class FirstStart(unittest.TestCase):
         database = os.path.join(folder, "data", "app.db")
         process = start(folder)
         try:
-            poll(lambda: driver("find")[0] == 0, seconds=60, what="the main window")
+            wait_window(process)
             self.assertEqual(driver("title"), (0, "云杉阅报 0.1.1-alpha\n"))
             # Package, temporary archive, extracted database and temp folder are gone.
             self.assertEqual(installed_names(folder), ["app.db"])
@@ -56,7 +58,7 @@ class FirstStart(unittest.TestCase):
         before = digest(database)
         process = start(folder)
         try:
-            poll(lambda: driver("find")[0] == 0, seconds=60, what="the main window again")
+            wait_window(process, "the main window again")
             self.assertEqual(installed_names(folder), ["app.db"])
             self.assertEqual(digest(database), before, "a second start never touches the corpus")
         finally:
@@ -79,6 +81,46 @@ class BrokenPackages(unittest.TestCase):
         # The package stays for another try; only the empty temporary folder is new.
         self.assertEqual(installed_names(folder), ["app.db.7z.enc", "temp/"])
         self.assertEqual(os.listdir(os.path.join(folder, "data", "temp")), [])
+
+    def test_sqlite_files_without_the_corpus_are_refused_and_the_package_kept(self):
+        work = os.path.join(BUILD, "e2e", "no-corpus-sources")
+        shutil.rmtree(work, ignore_errors=True)
+        os.makedirs(work)
+        empty = os.path.join(work, "app.db")
+        open(empty, "wb").close()
+        empty_archive = os.path.join(work, "empty-db.7z")
+        subprocess.run(["7zz", "a", "-bd", "-y", empty_archive, "app.db"], cwd=work, check=True,
+                       stdout=subprocess.DEVNULL)
+        foreign = os.path.join(work, "foreign.db")
+        connection = sqlite3.connect(foreign)
+        connection.execute("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)")
+        connection.executemany("INSERT INTO notes (body) VALUES (?)", [(f"note {i}",) for i in range(300)])
+        connection.commit()
+        connection.close()
+        cases = [("install-empty-db", (empty_archive, "--archive")), ("install-foreign-db", (foreign,))]
+        for name, maker_args in cases:
+            with self.subTest(name):
+                kill_leftovers()
+                folder = make_package_folder(name, *maker_args)
+                package = digest(os.path.join(folder, "data", "app.db.7z.enc"))
+                lines = startup_error(start(folder))
+                self.assertEqual(lines, ["数据库错误", "数据库初始化失败: Encryption verification failed: "
+                                         "the database lacks the corpus tables", "", HINT])
+                # No half-made database; the package stays, unchanged, for another try.
+                self.assertEqual(installed_names(folder), ["app.db.7z.enc", "temp/"])
+                self.assertEqual(os.listdir(os.path.join(folder, "data", "temp")), [])
+                self.assertEqual(digest(os.path.join(folder, "data", "app.db.7z.enc")), package)
+
+    def test_a_package_of_2_gib_or_more_says_it_is_too_large(self):
+        folder = make_package_folder("install-too-large")
+        package = os.path.join(folder, "data", "app.db.7z.enc")
+        with open(package, "r+b") as f:
+            f.truncate(2 << 30)  # sparse: costs no disk
+        lines = startup_error(start(folder))
+        self.assertEqual(lines, ["数据库错误", "数据库初始化失败: Package file too large: 2147483648 bytes "
+                                 "(at most 2147483647)", "", HINT])
+        self.assertEqual(installed_names(folder), ["app.db.7z.enc"])
+        self.assertEqual(os.path.getsize(package), 2 << 30)
 
     def test_wrong_key_fails_at_decryption(self):
         folder = make_package_folder("install-wrong-key", DEMO_DB, "--passphrase", "0123456789abcdef",

@@ -16,7 +16,7 @@ from urllib.parse import urlsplit
 
 from e2e_net import (GRACE, Requests, box_count, loopback_server, no_box_for, quit_app, read_ini, stop_serving,
                      wait_box)
-from tivra_e2e import WINE_RUN, driver, kill_leftovers, make_app_folder, poll
+from tivra_e2e import driver, kill_leftovers, make_app_folder, poll, start, wait_window
 
 UPDATE = urlsplit(os.environ.get("TIVRA_UPDATE_URL", ""))
 TELEMETRY = urlsplit(os.environ.get("TIVRA_TELEMETRY_URL", ""))
@@ -123,10 +123,9 @@ class ProductOverHttps(unittest.TestCase):
 
     def start_product(self, name):
         folder = make_app_folder(name)
-        process = subprocess.Popen([WINE_RUN, os.path.join(folder, "Tivra.exe")],
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        process = start(folder)
         self.addCleanup(quit_app, process)
-        poll(lambda: driver("find")[0] == 0, what="the main window")
+        wait_window(process)
         return folder, process
 
     @staticmethod

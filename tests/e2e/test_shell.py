@@ -5,7 +5,7 @@ import unittest
 from e2e_shell import (IDM_ABOUT, IDM_CLOSE_TO_TRAY, IDM_EXIT, IDM_FONT, IDM_PRIVACY, IDM_TRAY_EXIT, MSG_TRAY_NOTIFY,
                        MSG_UPDATE_RESULT, SW_MINIMIZE, SW_RESTORE, WM_LBUTTONDBLCLK, WM_LBUTTONUP, WM_RBUTTONUP,
                        checks, exit_by_tray_menu, expected_menu_bar, launch, menu, read_settings, rect, state)
-from tivra_e2e import driver, kill_leftovers, poll
+from tivra_e2e import driver, kill_leftovers, poll, stop, wait_exit
 
 VK_RETURN, VK_ESCAPE = 0x0D, 0x1B
 
@@ -19,10 +19,7 @@ class Menus(unittest.TestCase):
         self.folder, self.process = launch("shell-menus")
 
     def tearDown(self):
-        if self.process.poll() is None:
-            driver("command", IDM_TRAY_EXIT)
-            self.process.wait(timeout=30)
-        kill_leftovers()
+        stop(self.process)
 
     def test_every_label_and_identifier_with_default_checks(self):
         self.assertEqual(menu(), expected_menu_bar(level=1, close_action=0))
@@ -47,7 +44,7 @@ class Menus(unittest.TestCase):
         driver("command", IDM_CLOSE_TO_TRAY)
         poll(lambda: read_settings(self.folder) == {"CloseAction": "1"}, what="saved")
         driver("command", IDM_EXIT)
-        self.assertEqual(self.process.wait(timeout=30), 0, "退出 ends the process when not closing to the tray")
+        self.assertEqual(wait_exit(self.process), 0, "退出 ends the process when not closing to the tray")
 
     def test_exit_hides_to_tray_and_the_tray_brings_it_back(self):
         driver("command", IDM_EXIT)
@@ -165,10 +162,7 @@ class PrivacyWindow(unittest.TestCase):
         self.folder, self.process = launch("shell-privacy")
 
     def tearDown(self):
-        if self.process.poll() is None:
-            driver("command", IDM_TRAY_EXIT)
-            self.process.wait(timeout=30)
-        kill_leftovers()
+        stop(self.process)
 
     def open(self):
         driver("command", IDM_PRIVACY)
@@ -223,7 +217,7 @@ class PrivacyWindow(unittest.TestCase):
     def test_tray_exit_while_open_ends_the_process(self):
         self.open()
         driver("command", IDM_TRAY_EXIT)
-        self.assertEqual(self.process.wait(timeout=30), 0)
+        self.assertEqual(wait_exit(self.process), 0)
 
 
 if __name__ == "__main__":

@@ -51,8 +51,8 @@ def prepare_prefix():
 os.environ["WINEPREFIX"] = PREFIX
 prepare_prefix()
 
-from e2e_shell import IDM_PRIVACY, IDM_TRAY_EXIT, launch, rect, screenshot  # noqa: E402
-from tivra_e2e import driver, kill_leftovers, poll  # noqa: E402
+from e2e_shell import IDM_PRIVACY, launch, rect, screenshot  # noqa: E402
+from tivra_e2e import driver, poll, stop  # noqa: E402
 
 
 def s(px):
@@ -88,10 +88,7 @@ class ShellAtDpi(unittest.TestCase):
         self.folder, self.process = launch(f"shell-dpi{DPI}")
 
     def tearDown(self):
-        if self.process.poll() is None:
-            driver("command", IDM_TRAY_EXIT)
-            self.process.wait(timeout=30)
-        kill_leftovers()
+        stop(self.process)
 
     def test_window_fonts_and_layout_scale(self):
         left, top, right, bottom = window_rect()

@@ -1,8 +1,10 @@
 """Start-up through the real exe: single instance and start-up failures."""
 import os
+import sqlite3
 import unittest
 
-from tivra_e2e import BUILD, IDM_TRAY_EXIT, driver, kill_leftovers, make_app_folder, poll, start, stop, wait_exit
+from tivra_e2e import (BUILD, IDM_TRAY_EXIT, driver, kill_leftovers, make_app_folder, poll, start, stop, wait_exit,
+                       wait_window, wine)
 
 SW_HIDE, SW_MINIMIZE, SW_SHOW = 0, 6, 5
 
@@ -17,7 +19,7 @@ class SingleInstance(unittest.TestCase):
         kill_leftovers()
         self.folder = make_app_folder("single-instance")
         self.first = start(self.folder)
-        poll(lambda: driver("find")[0] == 0, what="the main window")
+        wait_window(self.first)
 
     def tearDown(self):
         stop(self.first)
@@ -41,6 +43,24 @@ class SingleInstance(unittest.TestCase):
         self.assertEqual(wait_exit(self.first), 0)
 
 
+def keyed_database(name, statements):
+    """A SQLite file made by statements, keyed with the corpus passphrase: it opens, but holds no corpus."""
+    work = os.path.join(BUILD, "e2e", "keyed-" + name)
+    os.makedirs(work, exist_ok=True)
+    path = os.path.join(work, "app.db")
+    if os.path.exists(path):
+        os.remove(path)
+    connection = sqlite3.connect(path)
+    for statement in statements:
+        connection.execute(statement)
+    connection.commit()
+    connection.close()
+    r = wine(os.path.join(BUILD, "tools", "corpus_key.exe"), path)
+    assert r.returncode == 0, r.stderr
+    with open(path, "rb") as f:
+        return f.read()
+
+
 class StartupFailures(unittest.TestCase):
     def test_damaged_or_foreign_database_shows_the_database_error(self):
         with open(os.path.join(BUILD, "demo", "demo-plain.db"), "rb") as f:
@@ -48,9 +68,15 @@ class StartupFailures(unittest.TestCase):
         cases = [
             ("damaged", b"not a database\n" * 200),
             ("unkeyed", plain),  # a valid SQLite file, but not under the corpus key
+            # Keyed, so they open; without the corpus tables they would show empty lists for good.
+            ("keyed-no-tables", keyed_database("no-tables", ["PRAGMA user_version = 7"])),
+            ("keyed-foreign", keyed_database("foreign", [
+                "CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)",
+                "INSERT INTO notes (body) VALUES ('" + "x" * 3000 + "')"])),
         ]
         for name, content in cases:
             with self.subTest(name):
+                self.assertGreater(len(content), 1024, "larger than a failed installation's remains")
                 kill_leftovers()
                 folder = make_app_folder("bad-db-" + name, keyed_db=False, data_files={"app.db": content})
                 process = start(folder)
@@ -62,6 +88,7 @@ class StartupFailures(unittest.TestCase):
                 with open(os.path.join(folder, "data", "app.db"), "rb") as f:
                     self.assertEqual(f.read(), content, "the corpus file is never written")
                 kill_leftovers()
+
 
 if __name__ == "__main__":
     unittest.main(verbosity=2)

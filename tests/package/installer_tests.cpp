@@ -179,6 +179,12 @@ TEST_F(Installer, BadPackagesEndInTheirCodeTextAndLeftovers) {
          packageAndTemp},
         {"encrypted.enc", INSTALL_DATABASE_FAILED, "Cannot encrypt database: file is not a database", false, 5, 1,
          packageAndTemp},
+        {"emptydb.enc", INSTALL_DATABASE_FAILED, "Encryption verification failed: the database lacks the corpus tables",
+         false, 5, 1, packageAndTemp},
+        {"foreign.enc", INSTALL_DATABASE_FAILED,
+         "Encryption verification failed: the database lacks the corpus tables", false, 5, 1, packageAndTemp},
+        {"nocolumn.enc", INSTALL_DATABASE_FAILED,
+         "Encryption verification failed: the database lacks the corpus tables", false, 5, 1, packageAndTemp},
     };
     std::vector<unsigned char> absTarget = ReadFileBytes(PackageFixture("..\\src\\second.bin"));
     for (const Case& c : cases) {
@@ -247,20 +253,28 @@ TEST_F(Installer, PathProblemsEndInTheirCodeAndText) {
     EXPECT_TRUE(DataListing() == (std::vector<std::string>{"app.db.7z.enc", "app.db\\", "temp\\"}));
 }
 
-// A package of 2 GiB or more cannot be taken whole into memory: code 6 and the
-// error text stays as it was.
-TEST_F(Installer, OversizedPackageIsOutOfMemoryWithoutText) {
-    HANDLE file = CreateFileA(PackagePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    LARGE_INTEGER size;
-    size.QuadPart = 3LL << 30;  // sparse on the Unix side, so it costs no disk
-    ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
-    ASSERT_TRUE(SetEndOfFile(file));
-    CloseHandle(file);
-    EXPECT_EQ(INSTALL_OUT_OF_MEMORY, Install());
-    EXPECT_STREQ("earlier text", GetInstallError());
-    ExpectProgressPrefix(reports, 1);
-    EXPECT_TRUE(DataListing() == std::vector<std::string>{"app.db.7z.enc"});
+// A package of 2 GiB or more cannot be read whole nor decrypted with a 32-bit
+// length: it is refused with a reason before anything is allocated.
+TEST_F(Installer, OversizedPackageIsRefusedWithItsSize) {
+    struct Case { long long size; const char* error; } cases[] = {
+        {2LL << 30, "Package file too large: 2147483648 bytes (at most 2147483647)"},
+        {3LL << 30, "Package file too large: 3221225472 bytes (at most 2147483647)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.size);
+        SetUp();
+        HANDLE file = CreateFileA(PackagePath().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, file);
+        LARGE_INTEGER size;
+        size.QuadPart = c.size;  // sparse on the Unix side, so it costs no disk
+        ASSERT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(file));
+        CloseHandle(file);
+        EXPECT_EQ(INSTALL_IO_ERROR, Install());
+        EXPECT_STREQ(c.error, GetInstallError());
+        ExpectProgressPrefix(reports, 1);
+        EXPECT_TRUE(DataListing() == std::vector<std::string>{"app.db.7z.enc"});
+    }
 }
 
 TEST_F(Installer, InstallsAnEncryptedDatabaseAndCleansUp) {

@@ -40,8 +40,36 @@ import sqlite3, sys
 db = sqlite3.connect(sys.argv[1])
 db.execute("CREATE TABLE mo_words (word_id INTEGER PRIMARY KEY, word_content TEXT, pos TEXT, count_phrases INTEGER)")
 db.executemany("INSERT INTO mo_words VALUES (?, ?, 'VV', ?)", [(i, f"词{i}", i % 7) for i in range(1, 3001)])
+# The other tables the corpus queries read, so the installer's check finds them.
+db.execute("CREATE TABLE mo_phrases (phrase_id INTEGER PRIMARY KEY, phrase_content TEXT, count_clauses INTEGER, "
+           "words_array TEXT)")
+db.execute("CREATE TABLE mo_clauses (clause_id INTEGER PRIMARY KEY, clause_content TEXT)")
+db.execute("CREATE TABLE mo_paragraphs (paragraph_id INTEGER PRIMARY KEY, paragraph_content TEXT, article_id INTEGER)")
+db.execute("CREATE TABLE mo_articles (article_id INTEGER PRIMARY KEY, article_title TEXT)")
 db.commit()
 PY
+# SQLite files that are no corpus: an empty one, and one with tables of its own.
+: > "$pkg/emptydb.db"
+python3 - "$pkg/foreign.db" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+db.execute("CREATE TABLE notes (id INTEGER PRIMARY KEY, body TEXT)")
+db.executemany("INSERT INTO notes (body) VALUES (?)", [(f"note {i}",) for i in range(200)])
+db.commit()
+PY
+# A corpus whose words table lacks a column the word query reads.
+python3 - "$pkg/corpus.db" "$pkg/nocolumn.db" <<'PY'
+import sqlite3, sys
+db = sqlite3.connect(sys.argv[1])
+db.execute("VACUUM INTO ?", (sys.argv[2],))
+other = sqlite3.connect(sys.argv[2])
+other.execute("ALTER TABLE mo_words DROP COLUMN count_phrases")
+other.commit()
+PY
+for d in emptydb foreign nocolumn; do
+  (cd "$pkg" && cp $d.db app.db && 7zz a -bd -y $d.7z app.db >/dev/null && rm app.db)
+  python3 "$maker" --iv $iv --archive "$pkg/$d.7z" "$pkg/$d.enc"
+done
 python3 "$maker" --iv $iv "$pkg/corpus.db" "$pkg/good.enc"
 python3 "$maker" --iv $iv --passphrase 0000000000000000 "$pkg/corpus.db" "$pkg/wrongkey.enc"
 printf 'plain text, not a database\n%.0s' $(seq 100) > "$pkg/notdb.txt"
