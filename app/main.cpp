@@ -11,6 +11,7 @@
 #include "search/corpus_db.h"
 #include "telemetry/launch_report.h"
 #include "telemetry/telemetry_state.h"
+#include "ui/install_progress.h"
 #include "ui/main_window.h"
 #include "ui/window_ids.h"
 #include "update/update_check.h"
@@ -31,8 +32,6 @@ static int EndStartup() {
     }
     return 0;
 }
-
-static void IgnoreProgress(int, const wchar_t*, void*) {}
 
 // One byte of room past the 259-byte limit tells a path that fits from one the
 // getters had to cut, which would name another file.
@@ -82,7 +81,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
         return EndStartup();
     }
 
-    int installed = InstallDataPackage(databasePath, packagePath, IgnoreProgress, nullptr);
+    // Only a start that installs reports progress, so only a first start shows it.
+    int installed = InstallDataPackage(databasePath, packagePath, ReportInstallProgress, instance);
+    CloseInstallProgress();
     if (installed != INSTALL_ALREADY_PRESENT && installed != INSTALL_DONE) {
         char message[512];
         snprintf(message, sizeof message,
