@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "app/storage.h"
 #include "app/ui_settings.h"
@@ -10,6 +11,7 @@
 #include "corpus/corpus_db.h"
 #include "telemetry/launch_report.h"
 #include "telemetry/telemetry_state.h"
+#include "ui/install_progress.h"
 #include "ui/main_window.h"
 #include "ui/window_ids.h"
 #include "update/update_check.h"
@@ -31,7 +33,17 @@ static int EndStartup() {
     return 0;
 }
 
-static void IgnoreProgress(int, const wchar_t*, void*) {}
+// One byte of room past the 259-byte limit tells a path that fits from one the
+// getters had to cut, which would name another file.
+static int GetStartupPaths(char* databasePath, char* packagePath) {
+    char database[261];
+    char package[261];
+    if (!GetDatabasePath(database, sizeof database) || !GetPackagePath(package, sizeof package)) return 0;
+    if (strlen(database) > 259 || strlen(package) > 259) return 0;
+    memcpy(databasePath, database, 260);
+    memcpy(packagePath, package, 260);
+    return 1;
+}
 
 // Another instance runs: raise its window (unless hidden to the tray) and leave.
 static void RaiseRunningInstance() {
@@ -44,12 +56,14 @@ static void RaiseRunningInstance() {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
     ResolveAppPaths();
     if (!IsPackagedApp()) {
+        // A cut module path would add some other folder to the DLL search.
         wchar_t libDir[260];
-        GetModuleFileNameW(nullptr, libDir, 260);
-        libDir[259] = 0;
-        PathRemoveFileSpecW(libDir);
-        PathAppendW(libDir, L"lib");
-        SetDllDirectoryW(libDir);
+        DWORD length = GetModuleFileNameW(nullptr, libDir, 260);
+        if (length > 0 && length < 260) {
+            PathRemoveFileSpecW(libDir);
+            PathAppendW(libDir, L"lib");
+            SetDllDirectoryW(libDir);
+        }
     }
 
     g_instanceMutex = CreateMutexW(nullptr, TRUE, L"Tivra_SingleInstance_Mutex");
@@ -62,12 +76,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int showCommand) {
 
     char databasePath[260];
     char packagePath[260];
-    if (!GetDatabasePath(databasePath, sizeof databasePath) || !GetPackagePath(packagePath, sizeof packagePath)) {
+    if (!GetStartupPaths(databasePath, packagePath)) {
         ShowStartupError("无法获取存储路径", L"初始化错误");
         return EndStartup();
     }
 
-    int installed = InstallDataPackage(databasePath, packagePath, IgnoreProgress, nullptr);
+    // Only a start that installs reports progress, so only a first start shows it.
+    int installed = InstallDataPackage(databasePath, packagePath, ReportInstallProgress, instance);
+    CloseInstallProgress();
     if (installed != INSTALL_ALREADY_PRESENT && installed != INSTALL_DONE) {
         char message[512];
         snprintf(message, sizeof message,

@@ -21,4 +21,7 @@ int GetTempDir(char* out, int size);
 // local application data folder. Null restores the system's own.
 typedef long (*PackageNameLookup)(unsigned int* length, wchar_t* name);
 void SetPackageNameLookupForTest(PackageNameLookup lookup, int useLookup);
+// Test seam: the executable's full path instead of GetModuleFileNameW; null
+// restores the system's own.
+void SetExePathForTest(const wchar_t* path);
 void ResetAppPathsForTest();

@@ -15,8 +15,22 @@
 static const int kHttpTimeoutMs = 15000;
 
 static UrlOpener g_urlOpener;
+// Records made and not yet freed, over all threads; tests read it to see leaks.
+static volatile LONG g_liveRecords;
 
-void FreeUpdateInfo(UpdateInfo* info) { free(info); }
+UpdateInfo* NewUpdateInfo() {
+    UpdateInfo* info = (UpdateInfo*)calloc(1, sizeof(UpdateInfo));
+    if (info) InterlockedIncrement(&g_liveRecords);
+    return info;
+}
+
+void FreeUpdateInfo(UpdateInfo* info) {
+    if (!info) return;
+    InterlockedDecrement(&g_liveRecords);
+    free(info);
+}
+
+long LiveUpdateInfoCount() { return g_liveRecords; }
 
 static void SetDwordOption(HINTERNET handle, DWORD option, DWORD value) {
     WinHttpSetOption(handle, option, &value, sizeof value);
@@ -167,9 +181,13 @@ int CheckForUpdateFrom(const char* url, UpdateInfo* info) {
 
 int CheckForUpdate(UpdateInfo* info) { return CheckForUpdateFrom(UpdateManifestUrl(), info); }
 
-static void PostResult(HWND window, int silent, int code, UpdateInfo* info) {
+// The record passes to the window only with a posted message; when the post
+// fails (the window is gone, its queue is full) nobody else would free it.
+int PostUpdateResult(HWND window, int silent, int code, UpdateInfo* info) {
     WPARAM wParam = ((WPARAM)(silent & 0xFFFF) << 16) | (WPARAM)(code & 0xFFFF);
-    PostMessageW(window, MSG_UPDATE_RESULT, wParam, (LPARAM)info);
+    if (PostMessageW(window, MSG_UPDATE_RESULT, wParam, (LPARAM)info)) return 1;
+    FreeUpdateInfo(info);
+    return 0;
 }
 
 DWORD WINAPI UpdateCheckThread(LPVOID parameter) {
@@ -177,13 +195,13 @@ DWORD WINAPI UpdateCheckThread(LPVOID parameter) {
     HWND window = request->window;
     int silent = request->silent;
     free(request);
-    UpdateInfo* info = (UpdateInfo*)malloc(sizeof(UpdateInfo));
+    UpdateInfo* info = NewUpdateInfo();
     if (!info) {
-        PostResult(window, silent, UPDATE_INTERNAL_ERROR, nullptr);
+        PostUpdateResult(window, silent, UPDATE_INTERNAL_ERROR, nullptr);
         return 0;
     }
     int code = CheckForUpdate(info);
-    PostResult(window, silent, code, info);
+    PostUpdateResult(window, silent, code, info);
     return 0;
 }
 
@@ -199,7 +217,7 @@ void StartUpdateCheck(HWND window, int silent) {
         }
         free(request);
     }
-    PostResult(window, silent, UPDATE_INTERNAL_ERROR, nullptr);
+    PostUpdateResult(window, silent, UPDATE_INTERNAL_ERROR, nullptr);
 }
 
 bool IsWebUrl(const wchar_t* url) {

@@ -28,8 +28,14 @@ struct UpdateCheckRequest {
     int silent;
 };
 
-// Posted records come from malloc; the window releases them with this.
+// A zero-filled heap record; the window releases a posted one with FreeUpdateInfo.
+UpdateInfo* NewUpdateInfo();
 void FreeUpdateInfo(UpdateInfo* info);
+// Records made by NewUpdateInfo and not yet freed.
+long LiveUpdateInfoCount();
+// Posts MSG_UPDATE_RESULT; 1 when posted (the window owns info), else 0 and
+// info is freed here.
+int PostUpdateResult(HWND window, int silent, int code, UpdateInfo* info);
 
 // GET with the updater's options; only status 200 succeeds. The body (caller
 // frees with free) is zero-terminated and may be null with length 0.

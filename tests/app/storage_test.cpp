@@ -97,3 +97,68 @@ TEST(Storage, GettersRejectBadArgumentsAndCutLongResults) {
     EXPECT_EQ(GetDatabasePath(small, sizeof small), 1);
     EXPECT_EQ(std::string(small), ExeDir().substr(0, 7));
 }
+
+// An executable folder that does not fit leaves the folders unknown: start-up
+// then shows its box, and nothing is created, least of all \data at the root
+// of the current drive.
+TEST(Storage, ExecutableFolderThatDoesNotFitCreatesNothing) {
+    const std::string exe = ExeDir();
+    const bool rootDataBefore = IsFolder("\\data");
+    // Real folders whose own name fits but whose "\\data" would be cut, so a
+    // cut name could be created inside them.
+    const std::string fits255 = exe + "\\" + std::string(255 - exe.size() - 1, 'd');
+    const std::string fits254 = exe + "\\" + std::string(254 - exe.size() - 1, 'e');
+    for (const std::string& folder : {fits255, fits254}) {
+        RemoveDirectoryA((folder + "\\data").c_str());
+        ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    }
+    std::wstring chinese = L"C:\\";
+    for (int i = 0; i < 90; ++i) chinese += L"字";  // 93 units, 273 bytes of UTF-8
+    chinese += L"\\Tivra.exe";
+    const std::wstring cutBySystem = L"C:\\" + std::wstring(300, L'a') + L"\\Tivra.exe";
+    // A one-letter file name, so the whole path still fits the module path's 260 units.
+    auto wide = [](const std::string& s) { return std::wstring(s.begin(), s.end()) + L"\\x"; };
+    const std::wstring exe255 = wide(fits255), exe254 = wide(fits254);
+
+    const struct {
+        const wchar_t* exePath;
+        bool database, package, temp;
+        std::string createdData;  // a data folder that must exist afterwards, or none
+    } cases[] = {
+        {chinese.c_str(), false, false, false, ""},
+        {cutBySystem.c_str(), false, false, false, ""},
+        {exe255.c_str(), false, true, false, ""},
+        {exe254.c_str(), true, true, false, fits254 + "\\data"},
+    };
+    for (const auto& c : cases) {
+        SetExePathForTest(c.exePath);
+        Resolved r = Resolve(NoPackage);
+        SetExePathForTest(nullptr);
+        const std::wstring label(c.exePath);
+        EXPECT_EQ(!r.db.empty(), c.database) << label.size();
+        EXPECT_EQ(!r.settings.empty(), c.database) << label.size();
+        EXPECT_EQ(!r.package.empty(), c.package) << label.size();
+        EXPECT_EQ(!r.temp.empty(), c.temp) << label.size();
+        if (!rootDataBefore) {
+            EXPECT_FALSE(IsFolder("\\data")) << label.size();
+        }
+        if (!c.createdData.empty()) {
+            EXPECT_TRUE(IsFolder(c.createdData)) << label.size();
+        }
+    }
+    // Nothing with a cut name beside the data folder that could not be formed.
+    WIN32_FIND_DATAA found;
+    HANDLE scan = FindFirstFileA((fits255 + "\\*").c_str(), &found);
+    int entries = 0;
+    if (scan != INVALID_HANDLE_VALUE) {
+        do {
+            if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) ++entries;
+        } while (FindNextFileA(scan, &found));
+        FindClose(scan);
+    }
+    EXPECT_EQ(entries, 0);
+    for (const std::string& folder : {fits255, fits254}) {
+        RemoveDirectoryA((folder + "\\data").c_str());
+        RemoveDirectoryA(folder.c_str());
+    }
+}

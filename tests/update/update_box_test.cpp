@@ -2,6 +2,7 @@
 #include <string>
 
 #include "box_watch.h"
+#include "ui/window_ids.h"
 #include "update/update_check.h"
 
 static std::wstring g_opened;
@@ -85,4 +86,37 @@ TEST_F(UpdateBoxes, YesOpensOnlyWebAddresses) {
             EXPECT_EQ(g_opened, c.url);
         }
     }
+}
+
+// The record travels with the posted message; a post nobody can receive frees it.
+TEST(UpdateResultPost, RecordGoesToTheWindowOrIsFreed) {
+    HWND live = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 10, 10, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    ASSERT_NE(live, nullptr);
+    ASSERT_NE(gone, nullptr);
+    DestroyWindow(gone);
+    const long before = LiveUpdateInfoCount();
+
+    UpdateInfo* info = NewUpdateInfo();
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->version[0], 0);
+    EXPECT_EQ(LiveUpdateInfoCount(), before + 1);
+    ASSERT_EQ(PostUpdateResult(live, 1, UPDATE_AVAILABLE, info), 1);
+    EXPECT_EQ(LiveUpdateInfoCount(), before + 1) << "the window owns a posted record";
+    MSG msg;
+    ASSERT_TRUE(PeekMessageW(&msg, live, MSG_UPDATE_RESULT, MSG_UPDATE_RESULT, PM_REMOVE));
+    EXPECT_EQ(msg.wParam, (WPARAM)((1 << 16) | UPDATE_AVAILABLE));
+    EXPECT_EQ((UpdateInfo*)msg.lParam, info);
+    FreeUpdateInfo(info);
+    EXPECT_EQ(LiveUpdateInfoCount(), before);
+
+    const struct {
+        int code;
+        bool withRecord;
+    } cases[] = {{UPDATE_UP_TO_DATE, true}, {UPDATE_NETWORK_ERROR, true}, {UPDATE_INTERNAL_ERROR, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(PostUpdateResult(gone, 0, c.code, c.withRecord ? NewUpdateInfo() : nullptr), 0) << c.code;
+        EXPECT_EQ(LiveUpdateInfoCount(), before) << c.code;
+    }
+    DestroyWindow(live);
 }
