@@ -48,6 +48,7 @@ CLAUSE_MIN_UNITS, CLAUSE_MAX_UNITS = 2, 255
 # The program skips a paragraph longer than this, and shows a title longer than this without its markup.
 PARAGRAPH_MAX_UNITS, TITLE_MAX_UNITS = 2047, 255
 RUN_MIN_WORDS, RUN_MAX_WORDS = 2, 4
+JIEBA_VERSION = "0.42.1"
 TITLE_FORM = re.compile(r"^20[0-9]{2}年")
 DIGITS = re.compile(r"^[0-9０-９.．]*[0-9０-９][0-9０-９.．]*$")
 
@@ -174,8 +175,15 @@ _segmenter = {"pos": None, "cache_dir": None, "clauses": {}}
 
 def open_segmenter():
     if _segmenter["pos"] is None:
-        import jieba
-        import jieba.posseg
+        try:
+            import jieba
+            import jieba.posseg
+        except ImportError:
+            raise InputError(f"jieba is not installed for {sys.executable}: run tools/setup.sh (Debian's "
+                             "python3-jieba) and run this tool with /usr/bin/python3")
+        if jieba.__version__ != JIEBA_VERSION:
+            # Another version cuts and tags differently: the same reports would give another corpus.
+            raise InputError(f"jieba {JIEBA_VERSION} is needed, {sys.executable} has {jieba.__version__}")
         jieba.setLogLevel(logging.WARNING)
         # A private cache: a shared one in /tmp could be stale, half-written or another version's.
         _segmenter["cache_dir"] = tempfile.mkdtemp(prefix="tivra-jieba-")
