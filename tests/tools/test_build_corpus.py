@@ -310,6 +310,13 @@ class BadInput(unittest.TestCase):
             build_corpus.write_database(rows, self.out)
         self.assertEqual(os.listdir(self.out_dir), [])
 
+    def test_missing_jieba_is_named(self):
+        # Without site packages the system interpreter has no jieba, as the first python3 on PATH may not.
+        result = subprocess.run([PYTHON, "-S", BUILDER, REPORTS, self.out], capture_output=True, text=True)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("jieba is not installed", result.stderr)
+        self.assertEqual(os.listdir(self.out_dir), [])
+
     def test_year_warning_does_not_stop(self):
         folder = self.reports_with("notes.txt", "山西省工作报告\n推动高质量发展。\n".encode())
         result = run_builder(folder, self.out)
