@@ -383,6 +383,9 @@ def build_rows(reports, min_clauses=2, progress=None):
     word_tag = [min(tag_counts[w].items(), key=lambda item: (-item[1], item[0]))[0] for w in word_list]
 
     clause_runs = [[[word_number[w] for w, _ in run] for run in word_runs(tokens)] for tokens in clause_tokens]
+    # The segmented pieces are no longer needed; counting the runs is what takes the memory next.
+    del clause_tokens, tag_counts
+    _segmenter["clauses"].clear()
     found = find_phrases(clause_runs, lambda n: word_tag[n] in FUNCTION_TAGS, min_clauses)
 
     # One row per phrase text: two runs that read the same keep the one in more short sentences.
