@@ -8,6 +8,7 @@ import unittest
 
 from e2e_package import data_listing
 from e2e_search import CLAUSE_LIST, PHRASE_LIST, WORD_LIST, Oracle, lists, set_search, view
+from e2e_shell import REPORT_NAMES
 from tivra_e2e import BUILD, SOURCE, driver, kill_leftovers, make_app_folder, poll, start, stop
 
 BUILDER = os.path.join(SOURCE, "tools", "build_corpus.py")
@@ -66,6 +67,14 @@ class BuiltPackage(unittest.TestCase):
         header, text = view()
         self.assertEqual((header, text), self.oracle.paragraphs(PHRASE))
         self.assertTrue(text.startswith("《20"), text[:40])
+
+    def test_data_menu_finds_the_reports_by_their_file_name_titles(self):
+        for year_index, report_index in [(0, 0), (2, 4), (3, 23), (4, 19)]:
+            year = 2021 + year_index
+            driver("command", 41000 + 100 * year_index + report_index)
+            expected = self.oracle.report(year, report_index, REPORT_NAMES)
+            self.assertNotEqual(expected[0], "段落(0)", (year, report_index))
+            poll(lambda: view() == expected, seconds=30, what=f"report {year} {report_index}")
 
 
 if __name__ == "__main__":
