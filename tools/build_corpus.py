@@ -32,6 +32,7 @@ import logging
 import os
 import re
 import shutil
+import signal
 import sqlite3
 import subprocess
 import sys
@@ -464,6 +465,8 @@ def main(argv=None):
     if args.min_clauses < 1:
         parser.error("--min-clauses must be at least 1")
 
+    # A terminated build unwinds like an interrupted one, so its temporary files go too.
+    signal.signal(signal.SIGTERM, lambda number, frame: sys.exit(128 + number))
     started = time.monotonic()
     try:
         reports, warnings = read_folder(args.reports_dir)
