@@ -331,6 +331,11 @@ def read_folder(reports_dir):
     for name in names:
         path = os.path.join(reports_dir, name)
         try:
+            name.encode("utf-8")
+        except UnicodeEncodeError:
+            problems.append(f"{os.fsencode(path)!r}: the file name is not UTF-8; rename the file")
+            continue
+        try:
             with open(path, "rb") as f:
                 data = f.read()
             text, _ = decode_report(data)

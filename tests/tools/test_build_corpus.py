@@ -295,6 +295,15 @@ class BadInput(unittest.TestCase):
                 self.assertEqual(os.listdir(self.out_dir), [], what)
                 shutil.rmtree(os.path.join(self.work, "reports"), ignore_errors=True)
 
+    def test_file_name_that_is_not_utf8(self):
+        folder = copy_reports(os.path.join(self.work, "reports"))
+        with open(os.path.join(os.fsencode(folder), "2022年河北省".encode("gb18030") + b".txt"), "wb") as f:
+            f.write("推动高质量发展。".encode())
+        result = run_builder(folder, self.out)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("the file name is not UTF-8", result.stderr)
+        self.assertEqual(os.listdir(self.out_dir), [])
+
     def test_a_failed_run_leaves_the_previous_database_alone(self):
         self.assertEqual(run_builder(REPORTS, self.out).returncode, 0)
         before = table_dump(self.out)
