@@ -78,7 +78,7 @@ TAG_MAP = {
 }
 DEFAULT_TAG = "NN"
 # Particles, conjunctions, prepositions, interjections and punctuation.
-FUNCTION_TAGS = frozenset({"P", "CC", "CS", "DEG", "DEC", "DEV", "DER", "AS", "SP", "MSP", "ETC", "IJ", "PU"})
+FUNCTION_TAGS = frozenset({"P", "CC", "DEG", "DEV", "DER", "AS", "MSP", "SP", "IJ", "PU"})
 
 
 class InputError(Exception):
