@@ -3,7 +3,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 need=(g++-mingw-w64-x86-64-posix wine64 wine xvfb fonts-wqy-microhei fonts-wine 7zip openssl python3 cmake ninja-build
-      imagemagick x11-apps googletest xz-utils)
+      imagemagick x11-apps googletest xz-utils python3-jieba)
 missing=()
 for p in "${need[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
