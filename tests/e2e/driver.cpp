@@ -116,12 +116,16 @@ int main(int argc, char** argv) {
     }
     if (strcmp(command, "absent") == 0) return DriverMainWindow() ? 1 : 0;
     HWND main = DriverMainWindow();
+    // The progress window stands before any main window exists: waiting for one
+    // would outlast the very window these commands look for.
+    bool windowless = strcmp(command, "progress") == 0 || strcmp(command, "progress-watch") == 0;
     for (int i = 0; i < g_handlerCount; i++) {
         int result = g_handlers[i](main, argc, argv);
-        if (result == 1 && !main && (main = WaitForMainWindow()) != nullptr) result = g_handlers[i](main, argc, argv);
+        if (result == 1 && !main && !windowless && (main = WaitForMainWindow()) != nullptr)
+            result = g_handlers[i](main, argc, argv);
         if (result >= 0) {
             fflush(stdout);
-            if (result == 1 && !main) fprintf(stderr, "tivra_driver: no main window after %lu ms\n", MAIN_WINDOW_WAIT_MS);
+            if (result == 1 && !main && !windowless) fprintf(stderr, "tivra_driver: no main window after %lu ms\n", MAIN_WINDOW_WAIT_MS);
             return g_timedOut ? 3 : result;
         }
     }
