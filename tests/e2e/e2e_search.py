@@ -5,7 +5,7 @@ import os
 import shutil
 import sqlite3
 
-from tivra_e2e import BUILD, driver, make_app_folder, wine
+from tivra_e2e import BUILD, driver, driver_ok, make_app_folder, wine
 
 PLAIN_DB = os.path.join(BUILD, "search_ui", "ui_corpus.db")
 WORD_LIST, PHRASE_LIST, CLAUSE_LIST = 2001, 2002, 2003
@@ -27,8 +27,7 @@ def hex_units(text):
 
 
 def set_search(text):
-    code, _ = driver("search-set", hex_units(text))
-    assert code == 0
+    driver_ok("search-set", hex_units(text))
 
 
 def lists():
@@ -48,8 +47,7 @@ def lists():
 
 def view():
     """(paragraph header, view text with LF line breaks)."""
-    code, out = driver("search-view")
-    assert code == 0
+    out = driver_ok("search-view")
     header, _, text = out.partition("\n")
     return header, text[:-1] if text.endswith("\n") else text
 
