@@ -157,3 +157,16 @@ int main(int argc, char** argv) {
     fflush(stdout);
     return g_timedOut ? 3 : 0;
 }
+
+HWND DriverVisibleMenu() {
+    HWND menu = FindWindowW(L"#32768", nullptr);
+    return menu && IsWindowVisible(menu) ? menu : nullptr;
+}
+
+HWND DriverAwaitMenu(int ms) {
+    for (int waited = 0; waited < ms; waited += 50) {
+        if (HWND menu = DriverVisibleMenu()) return menu;
+        Sleep(50);
+    }
+    return nullptr;
+}

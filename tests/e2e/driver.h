@@ -15,3 +15,5 @@ bool DriverSend(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT
 void PrintWide(const wchar_t* text);
 void PrintWindowText(HWND window);  // WM_GETTEXT: reads other processes' controls too
 HWND MessageBoxWindow();            // first visible #32770 dialog, or null
+HWND DriverVisibleMenu();           // the open popup menu (#32768), or null
+HWND DriverAwaitMenu(int ms);       // polls for one up to ms

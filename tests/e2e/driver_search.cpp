@@ -85,19 +85,6 @@ static BOOL CALLBACK FindParagraphHeader(HWND child, LPARAM found) {
     return TRUE;
 }
 
-static HWND PopupMenu() {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    return menu && IsWindowVisible(menu) ? menu : nullptr;
-}
-
-static HWND WaitForMenu(int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (HWND menu = PopupMenu()) return menu;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 // A right button click on the control itself; it turns it into WM_CONTEXTMENU.
 static void RightClickInView(HWND, HWND control) {
     PostMessageW(control, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 20));
@@ -156,12 +143,12 @@ static int SearchCommands(HWND main, int argc, char** argv) {
             CloseClipboard();
         }
         RightClickInView(main, view);
-        HWND menu = WaitForMenu(5000);
+        HWND menu = DriverAwaitMenu(5000);
         if (!menu) return 1;
         Sleep(100);
         PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-        for (int i = 0; i < 40 && PopupMenu(); ++i) Sleep(50);
+        for (int i = 0; i < 40 && DriverVisibleMenu(); ++i) Sleep(50);
         Sleep(200);
         std::wstring text;
         if (OpenClipboard(nullptr)) {
@@ -177,7 +164,7 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         HWND child = GetDlgItem(main, atoi(argv[2]));
         if (!child) return 1;
         RightClickInView(main, child);
-        HWND menu = WaitForMenu(1500);
+        HWND menu = DriverAwaitMenu(1500);
         if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         printf("%d\n", menu ? 1 : 0);
     } else if (!strcmp(command, "search-rect") && argc >= 3) {

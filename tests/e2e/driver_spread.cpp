@@ -178,19 +178,6 @@ static std::wstring ClipboardText(bool* present) {
     return text;
 }
 
-static HWND VisibleMenu() {
-    HWND menu = FindWindowW(L"#32768", nullptr);
-    return menu && IsWindowVisible(menu) ? menu : nullptr;
-}
-
-static HWND AwaitMenu(int ms) {
-    for (int waited = 0; waited < ms; waited += 50) {
-        if (HWND menu = VisibleMenu()) return menu;
-        Sleep(50);
-    }
-    return nullptr;
-}
-
 static int SpreadCommands(HWND main, int argc, char** argv) {
     const char* command = argv[1];
     if (!strcmp(command, "spread-state")) {
@@ -251,12 +238,12 @@ static int SpreadCommands(HWND main, int argc, char** argv) {
         if (!view) return 1;
         PostMessageW(view, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(30, 20));
         PostMessageW(view, WM_RBUTTONUP, 0, MAKELPARAM(30, 20));
-        HWND menu = AwaitMenu(5000);
+        HWND menu = DriverAwaitMenu(5000);
         if (!menu) return 1;
         Sleep(100);
         for (int i = 0; i < atoi(argv[2]); ++i) PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
         PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
-        for (int i = 0; i < 100 && VisibleMenu(); ++i) Sleep(50);
+        for (int i = 0; i < 100 && DriverVisibleMenu(); ++i) Sleep(50);
         return 0;
     }
     if (!strcmp(command, "view-menu-keyboard")) {
@@ -266,7 +253,7 @@ static int SpreadCommands(HWND main, int argc, char** argv) {
         Key(VK_F10, false);
         Key(VK_F10, true);
         Key(VK_SHIFT, true);
-        HWND menu = AwaitMenu(3000);
+        HWND menu = DriverAwaitMenu(3000);
         if (menu) PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
         printf("%d\n", menu ? 1 : 0);
         return 0;

@@ -12,11 +12,11 @@ WORD_LIST, PHRASE_LIST, CLAUSE_LIST = 2001, 2002, 2003
 LABELS = {WORD_LIST: "词汇", PHRASE_LIST: "词组", CLAUSE_LIST: "短句"}
 
 
-def app_folder(name):
-    """Tivra.exe with the search fixture corpus keyed as its installed database."""
+def app_folder(name, plain_db=PLAIN_DB):
+    """Tivra.exe with a fixture corpus (the search one unless told) keyed as its installed database."""
     folder = make_app_folder(name)
     db = os.path.join(folder, "data", "app.db")
-    shutil.copy(PLAIN_DB, db)
+    shutil.copy(plain_db, db)
     r = wine(os.path.join(BUILD, "tools", "corpus_key.exe"), db)
     assert r.returncode == 0, r.stderr
     return folder

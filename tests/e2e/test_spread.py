@@ -3,14 +3,13 @@ oracle computed in Python from the plain fixture corpus; also the Data menu's
 whole report and the paragraph view's keyboard context menu."""
 import os
 import re
-import shutil
 import sqlite3
 import subprocess
 import unittest
 
-from e2e_search import CLAUSE_LIST, WORD_LIST, hex_units, lists, set_search, view
+from e2e_search import CLAUSE_LIST, WORD_LIST, app_folder, hex_units, lists, set_search, view
 from e2e_shell import REPORT_NAMES, screenshot
-from tivra_e2e import BUILD, SOURCE, driver, make_app_folder, poll, start, wine
+from tivra_e2e import BUILD, driver, poll, start
 
 PLAIN_DB = os.path.join(BUILD, "spread", "spread_corpus.db")
 IDM_SOURCE_SPREAD, IDM_COPY_WITH_SOURCE, IDM_TRAY_EXIT = 40120, 4102, 39002
@@ -115,21 +114,12 @@ def sourced(view_text, start, end):
     return "\r\n".join(parts).replace("\r\n", "\n")
 
 
-def app_folder(name):
-    folder = make_app_folder(name)
-    db = os.path.join(folder, "data", "app.db")
-    shutil.copy(PLAIN_DB, db)
-    r = wine(os.path.join(BUILD, "tools", "corpus_key.exe"), db)
-    assert r.returncode == 0, r.stderr
-    return folder
-
-
 class Spread(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         assert driver("find")[0] != 0, "a Tivra of an earlier run is still open"
         cls.oracle = SpreadOracle()
-        cls.process = start(app_folder("spread"))
+        cls.process = start(app_folder("spread", PLAIN_DB))
         poll(lambda: driver("find")[0] == 0, seconds=60, what="the main window")
         poll(lambda: driver("search-lists")[0] == 0, what="the lists")
 
