@@ -118,7 +118,8 @@ int main(int argc, char** argv) {
     HWND main = DriverMainWindow();
     // The progress window stands before any main window exists: waiting for one
     // would outlast the very window these commands look for.
-    bool windowless = strcmp(command, "progress") == 0 || strcmp(command, "progress-watch") == 0;
+    bool windowless = strcmp(command, "progress") == 0 || strcmp(command, "progress-watch") == 0 ||
+                      strcmp(command, "progress-hold") == 0;
     for (int i = 0; i < g_handlerCount; i++) {
         int result = g_handlers[i](main, argc, argv);
         if (result == 1 && !main && !windowless && (main = WaitForMainWindow()) != nullptr)

@@ -5,6 +5,10 @@
 //                             order: "title T", "rect L T R B" and "work L T R B" once, "stage POS
 //                             TEXT" for each new state, "main-during" or "box-during" if the main window or a message
 //                             box shows while the window exists, "gone" when it went away, then "end"
+//   progress-hold S FILE      writes "ready" to FILE, waits up to S seconds for the window to show a
+//                             stage fully painted, suspends its thread and writes "stage TEXT",
+//                             "rect L T R B" and "held"; resumes it once FILE is deleted (or after
+//                             S more seconds), then exits 0; 1 when no such window came
 #include <windows.h>
 #include <commctrl.h>
 #include <stdio.h>
@@ -118,9 +122,64 @@ static int WatchProgress(int seconds, const char* file) {
     return 0;
 }
 
+static bool PaintPending(HWND window) {
+    if (GetUpdateRect(window, nullptr, FALSE)) return true;
+    HWND stageWindow = GetDlgItem(window, kStageId);
+    HWND bar = GetDlgItem(window, kBarId);
+    return (stageWindow && GetUpdateRect(stageWindow, nullptr, FALSE)) || (bar && GetUpdateRect(bar, nullptr, FALSE));
+}
+
+// The window lives only while the installer works, so a picture of it is
+// taken with its thread held. A thread caught with a state set but not yet
+// painted is let go and caught again; the server answers the text and the
+// update regions without the held thread.
+static int HoldProgress(int seconds, const char* file) {
+    FILE* out = fopen(file, "wb");
+    if (!out) return 1;
+    fputs("ready\n", out);
+    fclose(out);
+    HANDLE thread = nullptr;
+    HWND window = nullptr;
+    wchar_t stage[512] = {0};
+    DWORD deadline = GetTickCount() + (DWORD)seconds * 1000;
+    while (!thread && (int)(deadline - GetTickCount()) > 0) {
+        window = FindWindowW(kProgressClass, nullptr);
+        HWND stageWindow = window ? GetDlgItem(window, kStageId) : nullptr;
+        DWORD threadId = window ? GetWindowThreadProcessId(window, nullptr) : 0;
+        if (stageWindow && threadId && IsWindowVisible(window)) {
+            HANDLE candidate = OpenThread(THREAD_SUSPEND_RESUME, FALSE, threadId);
+            if (candidate && SuspendThread(candidate) != (DWORD)-1) {
+                if (IsWindow(window) && !PaintPending(window) && GetWindowTextW(stageWindow, stage, 512) > 0) {
+                    thread = candidate;
+                    break;
+                }
+                ResumeThread(candidate);
+            }
+            if (candidate) CloseHandle(candidate);
+        }
+        Sleep(2);  // a poll interval, not a wait for anything
+    }
+    if (!thread) return 1;
+    RECT rect;
+    GetWindowRect(window, &rect);
+    std::string record = "ready\nstage " + Utf8(stage) + "\nrect " + RectText(rect) + "\nheld\n";
+    out = fopen(file, "wb");
+    if (out) {
+        fputs(record.c_str(), out);
+        fclose(out);
+    }
+    deadline = GetTickCount() + (DWORD)seconds * 1000;
+    while (out && GetFileAttributesA(file) != INVALID_FILE_ATTRIBUTES && (int)(deadline - GetTickCount()) > 0)
+        Sleep(2);  // a poll interval, not a wait for anything
+    ResumeThread(thread);
+    CloseHandle(thread);
+    return out ? 0 : 1;
+}
+
 static int InstallCommands(HWND, int argc, char** argv) {
     if (strcmp(argv[1], "progress") == 0) return PrintProgress();
     if (strcmp(argv[1], "progress-watch") == 0 && argc >= 4) return WatchProgress(atoi(argv[2]), argv[3]);
+    if (strcmp(argv[1], "progress-hold") == 0 && argc >= 4) return HoldProgress(atoi(argv[2]), argv[3]);
     return -1;
 }
 
