@@ -60,6 +60,16 @@ struct SearchIndex {
     Store<char> titles;
 };
 
+// Appends by one copy: the wiping allocator keeps the library from copying
+// element by element only if the bytes go in with memcpy.
+template <typename T>
+static void Append(Store<T>& v, const T* p, size_t n) {
+    size_t at = v.size();
+    if (v.capacity() - at < n) v.reserve(std::max(v.capacity() * 2, at + n));
+    v.resize(at + n);
+    memcpy(v.data() + at, p, n * sizeof(T));
+}
+
 static uint32_t KeyOf(uint32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 32;
     return c > WIDE_KEY ? WIDE_KEY : c;
@@ -67,44 +77,48 @@ static uint32_t KeyOf(uint32_t c) {
 
 static void AddRow(IndexTable& t, const char* text, const char16_t* row, int units) {
     t.textAt.push_back((uint32_t)t.text.size());
-    t.text.insert(t.text.end(), text, text + strlen(text) + 1);
+    Append(t.text, text, strlen(text) + 1);
     if (units < 0) {
         t.rowAt.push_back(NO_ROW);
     } else {
         t.rowAt.push_back((uint32_t)t.rows.size());
-        t.rows.insert(t.rows.end(), row, row + units + 1);
+        Append(t.rows, row, (size_t)units + 1);
     }
 }
 
+// One decoding pass gathers each row's distinct keys; they are then placed by
+// key, rows ascending.
 static void BuildPostings(IndexTable& t) {
     std::vector<uint32_t> count(WIDE_KEY + 1, 0), last(WIDE_KEY + 1, NO_ROW);
     uint32_t rowCount = (uint32_t)t.textAt.size();
-    for (int pass = 0; pass < 2; pass++) {
-        for (uint32_t r = 0; r < rowCount; r++) {
-            const unsigned char* p = (const unsigned char*)&t.text[t.textAt[r]];
-            while (*p) {
-                uint32_t k = KeyOf(LikeReadChar(&p));
-                if (last[k] == r) continue;
-                last[k] = r;
-                if (pass == 0) count[k]++;
-                else t.postings[count[k]++] = r;
-            }
-        }
-        if (pass == 0) {
-            uint32_t total = 0;
-            for (uint32_t k = 0; k <= WIDE_KEY; k++) {
-                if (!count[k]) continue;
-                t.keys.push_back(k);
-                t.postingAt.push_back(total);
-                uint32_t n = count[k];
-                count[k] = total;  // from here on: where the next posting goes
-                total += n;
-            }
-            t.postingAt.push_back(total);
-            t.postings.resize(total);
-            std::fill(last.begin(), last.end(), NO_ROW);
+    Store<uint32_t> rowKeys;  // the characters of each row: wiped like the text
+    rowKeys.reserve(t.text.size() / 2 + rowCount);
+    std::vector<uint32_t> rowKeysAt(rowCount + 1);
+    for (uint32_t r = 0; r < rowCount; r++) {
+        rowKeysAt[r] = (uint32_t)rowKeys.size();
+        const unsigned char* p = (const unsigned char*)&t.text[t.textAt[r]];
+        while (*p) {
+            uint32_t k = KeyOf(LikeReadChar(&p));
+            if (last[k] == r) continue;
+            last[k] = r;
+            count[k]++;
+            rowKeys.push_back(k);
         }
     }
+    rowKeysAt[rowCount] = (uint32_t)rowKeys.size();
+    uint32_t total = 0;
+    for (uint32_t k = 0; k <= WIDE_KEY; k++) {
+        if (!count[k]) continue;
+        t.keys.push_back(k);
+        t.postingAt.push_back(total);
+        uint32_t n = count[k];
+        count[k] = total;  // from here on: where the next posting goes
+        total += n;
+    }
+    t.postingAt.push_back(total);
+    t.postings.resize(total);
+    for (uint32_t r = 0; r < rowCount; r++)
+        for (uint32_t i = rowKeysAt[r]; i < rowKeysAt[r + 1]; i++) t.postings[count[rowKeys[i]]++] = r;
 }
 
 // A canonical "%d" form of a 32-bit id, as the word-id statement prints it.
@@ -200,7 +214,7 @@ struct DistinctSet {
         if (bytesAt.empty()) bytesAt.push_back(0);
         size_t start = bytes.size();
         bytes.push_back((char)storageClass);
-        bytes.insert(bytes.end(), p, p + n);
+        Append(bytes, p, n);
         const char* key = &bytes[start];
         size_t keyBytes = n + 1, mask = slots.size() - 1, i = (size_t)Hash(key, keyBytes) & mask;
         for (; slots[i]; i = (i + 1) & mask) {
@@ -217,29 +231,79 @@ struct DistinctSet {
     }
 };
 
+// The statement's order by a counting pass over the lengths (the rows come in
+// scan order, so each length keeps them ascending), then each length's rows by
+// their counts. Lengths spread too wide for the pass take the general sort.
+static void SortScanKeys(std::vector<ScanKey>& keys) {
+    if (keys.empty()) return;
+    int64_t lo = keys[0].length, hi = keys[0].length;
+    for (const ScanKey& k : keys) lo = std::min(lo, k.length), hi = std::max(hi, k.length);
+    if (hi - lo >= (1 << 20)) {
+        std::sort(keys.begin(), keys.end(), ScanKeyBefore);
+        return;
+    }
+    std::vector<uint32_t> end((size_t)(hi - lo) + 1, 0);
+    for (const ScanKey& k : keys) end[(size_t)(k.length - lo)]++;
+    uint32_t sum = 0;
+    for (uint32_t& e : end) sum += e, e = sum - e;  // from here: where the next one goes
+    std::vector<ScanKey> sorted(keys.size());
+    for (const ScanKey& k : keys) sorted[end[(size_t)(k.length - lo)]++] = k;
+    uint32_t begin = 0;
+    for (uint32_t e : end) {
+        if (!std::is_sorted(sorted.begin() + begin, sorted.begin() + e, ScanKeyBefore))
+            std::sort(sorted.begin() + begin, sorted.begin() + e, ScanKeyBefore);
+        begin = e;
+    }
+    keys.swap(sorted);
+}
+
+// Ascending, as std::sort gives them: a radix pass per 16 bits that differ.
+static void SortWordPhrases(Store<uint64_t>& v) {
+    if (v.size() < 2) return;
+    Store<uint64_t> spare(v.size());
+    std::vector<uint32_t> at(65536);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(at.begin(), at.end(), 0);
+        for (uint64_t e : v) at[(e >> shift) & 0xFFFF]++;
+        if (at[(v[0] >> shift) & 0xFFFF] == v.size()) continue;  // one digit: nothing moves
+        uint32_t sum = 0;
+        for (uint32_t& a : at) sum += a, a = sum - a;
+        for (uint64_t e : v) spare[at[(e >> shift) & 0xFFFF]++] = e;
+        v.swap(spare);
+    }
+}
+
 // Rearranges a table read in scan order into the statement's order; the
 // phrase numbers of the word map follow their rows.
 static void ApplyOrder(SearchIndex& index, int query, std::vector<ScanKey>& keys) {
-    std::sort(keys.begin(), keys.end(), ScanKeyBefore);
+    SortScanKeys(keys);
     IndexTable& t = index.tables[query];
     uint32_t n = (uint32_t)keys.size();
+    // Each row's extent from the offsets: rows are stored one after another.
+    std::vector<uint32_t> rowEnd(n);
+    uint32_t end = (uint32_t)t.rows.size();
+    for (uint32_t r = n; r-- > 0;)
+        if (t.rowAt[r] != NO_ROW) rowEnd[r] = end, end = t.rowAt[r];
     IndexTable sorted;
-    sorted.text.reserve(t.text.size());
+    sorted.text.resize(t.text.size());
     sorted.textAt.reserve(n);
-    sorted.rows.reserve(t.rows.size());
+    sorted.rows.resize(t.rows.size());
     sorted.rowAt.reserve(n);
+    uint32_t textTo = 0, rowTo = 0;
     for (const ScanKey& k : keys) {
-        const char* text = &t.text[t.textAt[k.row]];
-        sorted.textAt.push_back((uint32_t)sorted.text.size());
-        sorted.text.insert(sorted.text.end(), text, text + strlen(text) + 1);
+        uint32_t from = t.textAt[k.row];
+        uint32_t bytes = (k.row + 1 < n ? t.textAt[k.row + 1] : (uint32_t)t.text.size()) - from;
+        memcpy(&sorted.text[textTo], &t.text[from], bytes);
+        sorted.textAt.push_back(textTo);
+        textTo += bytes;
         uint32_t at = t.rowAt[k.row];
         if (at == NO_ROW) {
             sorted.rowAt.push_back(NO_ROW);
         } else {
-            const char16_t* row = &t.rows[at];
-            size_t units = (size_t)RowUnits(row);
-            sorted.rowAt.push_back((uint32_t)sorted.rows.size());
-            sorted.rows.insert(sorted.rows.end(), row, row + units + 1);
+            uint32_t units = rowEnd[k.row] - at;
+            memcpy(&sorted.rows[rowTo], &t.rows[at], units * sizeof(char16_t));
+            sorted.rowAt.push_back(rowTo);
+            rowTo += units;
         }
     }
     t = std::move(sorted);
@@ -309,7 +373,7 @@ static int ReadTable(sqlite3* db, const char* sql, SearchIndex& index, int query
             index.hasArticle.push_back(has ? 1 : 0);
             if (has && title) {
                 index.titleAt.push_back((uint32_t)index.titles.size());
-                index.titles.insert(index.titles.end(), title, title + strlen(title) + 1);
+                Append(index.titles, title, strlen(title) + 1);
             } else {
                 index.titleAt.push_back(NO_ROW);
             }
@@ -410,7 +474,7 @@ static int ReadParts(sqlite3* db, SearchIndex& index, unsigned parts) {
     for (int q = 0; q < 4 && status == CORPUS_OK; q++)
         if (parts & (INDEX_PART_WORDS << q)) status = ReadSortedTable(db, index, q);
     if (status != CORPUS_OK || !(parts & INDEX_PART_PHRASES)) return status;
-    std::sort(index.wordPhrases.begin(), index.wordPhrases.end());
+    SortWordPhrases(index.wordPhrases);
     index.wordPhrases.erase(std::unique(index.wordPhrases.begin(), index.wordPhrases.end()), index.wordPhrases.end());
     return CORPUS_OK;
 }
