@@ -169,6 +169,7 @@ struct ScanKey {
     int64_t length;
     int64_t count;
     uint32_t row;
+    int32_t wordId;  // a word row's id, composed into its row once in order
     uint8_t countIsNull;
 };
 
@@ -231,34 +232,8 @@ struct DistinctSet {
     }
 };
 
-// The statement's order by a counting pass over the lengths (the rows come in
-// scan order, so each length keeps them ascending), then each length's rows by
-// their counts. Lengths spread too wide for the pass take the general sort.
-static void SortScanKeys(std::vector<ScanKey>& keys) {
-    if (keys.empty()) return;
-    int64_t lo = keys[0].length, hi = keys[0].length;
-    for (const ScanKey& k : keys) lo = std::min(lo, k.length), hi = std::max(hi, k.length);
-    if (hi - lo >= (1 << 20)) {
-        std::sort(keys.begin(), keys.end(), ScanKeyBefore);
-        return;
-    }
-    std::vector<uint32_t> end((size_t)(hi - lo) + 1, 0);
-    for (const ScanKey& k : keys) end[(size_t)(k.length - lo)]++;
-    uint32_t sum = 0;
-    for (uint32_t& e : end) sum += e, e = sum - e;  // from here: where the next one goes
-    std::vector<ScanKey> sorted(keys.size());
-    for (const ScanKey& k : keys) sorted[end[(size_t)(k.length - lo)]++] = k;
-    uint32_t begin = 0;
-    for (uint32_t e : end) {
-        if (!std::is_sorted(sorted.begin() + begin, sorted.begin() + e, ScanKeyBefore))
-            std::sort(sorted.begin() + begin, sorted.begin() + e, ScanKeyBefore);
-        begin = e;
-    }
-    keys.swap(sorted);
-}
-
 // Ascending, as std::sort gives them: a radix pass per 16 bits that differ.
-static void SortWordPhrases(Store<uint64_t>& v) {
+static void SortAscending(Store<uint64_t>& v) {
     if (v.size() < 2) return;
     Store<uint64_t> spare(v.size());
     std::vector<uint32_t> at(65536);
@@ -273,37 +248,71 @@ static void SortWordPhrases(Store<uint64_t>& v) {
     }
 }
 
+static int BitsFor(uint64_t v) {
+    int bits = 0;
+    while (v) bits++, v >>= 1;
+    return bits;
+}
+
+// The statement's order. When length, count and row number fit in 64 bits
+// together they sort as one number (length, then the count reversed with NULL
+// after every integer, then the row); otherwise by the comparison.
+static void SortScanKeys(std::vector<ScanKey>& keys) {
+    size_t n = keys.size();
+    if (n < 2) return;
+    int64_t lo = keys[0].length, hi = keys[0].length, countLo = INT64_MAX, countHi = INT64_MIN;
+    for (const ScanKey& k : keys) {
+        lo = std::min(lo, k.length), hi = std::max(hi, k.length);
+        if (!k.countIsNull) countLo = std::min(countLo, k.count), countHi = std::max(countHi, k.count);
+    }
+    uint64_t countSpan = countLo <= countHi ? (uint64_t)countHi - (uint64_t)countLo : 0;
+    int rowBits = BitsFor(n - 1), countBits = countSpan >= UINT64_MAX - 1 ? 64 : BitsFor(countSpan + 1);
+    int lengthBits = BitsFor((uint64_t)hi - (uint64_t)lo);
+    if (rowBits + countBits + lengthBits > 64) {
+        std::sort(keys.begin(), keys.end(), ScanKeyBefore);
+        return;
+    }
+    Store<uint64_t> packed(n);
+    for (size_t i = 0; i < n; i++) {
+        const ScanKey& k = keys[i];
+        uint64_t count = k.countIsNull ? countSpan + 1 : (uint64_t)countHi - (uint64_t)k.count;
+        uint64_t length = (uint64_t)k.length - (uint64_t)lo;
+        int lengthShift = countBits + rowBits;  // 64 only when every length is the same
+        packed[i] = (lengthShift < 64 ? length << lengthShift : 0) | (count << rowBits) | k.row;
+    }
+    SortAscending(packed);
+    std::vector<ScanKey> sorted(n);
+    uint64_t rowMask = (1ull << rowBits) - 1;
+    for (size_t i = 0; i < n; i++) sorted[i] = keys[(size_t)(packed[i] & rowMask)];  // keys[r].row is r
+    keys.swap(sorted);
+}
+
 // Rearranges a table read in scan order into the statement's order; the
 // phrase numbers of the word map follow their rows.
 static void ApplyOrder(SearchIndex& index, int query, std::vector<ScanKey>& keys) {
     SortScanKeys(keys);
     IndexTable& t = index.tables[query];
     uint32_t n = (uint32_t)keys.size();
-    // Each row's extent from the offsets: rows are stored one after another.
-    std::vector<uint32_t> rowEnd(n);
-    uint32_t end = (uint32_t)t.rows.size();
-    for (uint32_t r = n; r-- > 0;)
-        if (t.rowAt[r] != NO_ROW) rowEnd[r] = end, end = t.rowAt[r];
     IndexTable sorted;
     sorted.text.resize(t.text.size());
     sorted.textAt.reserve(n);
-    sorted.rows.resize(t.rows.size());
+    sorted.rows.reserve((size_t)n * 8);
     sorted.rowAt.reserve(n);
-    uint32_t textTo = 0, rowTo = 0;
+    uint32_t textTo = 0;
+    char16_t row[TEXT_ROW_UNITS];
     for (const ScanKey& k : keys) {
         uint32_t from = t.textAt[k.row];
         uint32_t bytes = (k.row + 1 < n ? t.textAt[k.row + 1] : (uint32_t)t.text.size()) - from;
+        const char* text = &sorted.text[textTo];
         memcpy(&sorted.text[textTo], &t.text[from], bytes);
         sorted.textAt.push_back(textTo);
         textTo += bytes;
-        uint32_t at = t.rowAt[k.row];
-        if (at == NO_ROW) {
+        int units = query == CORPUS_QUERY_WORDS ? ComposeWordRow(k.wordId, text, row) : ComposeTextRow(text, row);
+        if (units < 0) {
             sorted.rowAt.push_back(NO_ROW);
         } else {
-            uint32_t units = rowEnd[k.row] - at;
-            memcpy(&sorted.rows[rowTo], &t.rows[at], units * sizeof(char16_t));
-            sorted.rowAt.push_back(rowTo);
-            rowTo += units;
+            sorted.rowAt.push_back((uint32_t)sorted.rows.size());
+            Append(sorted.rows, row, (size_t)units + 1);
         }
     }
     t = std::move(sorted);
@@ -330,7 +339,7 @@ static int ReadTable(sqlite3* db, const char* sql, SearchIndex& index, int query
     int status = CORPUS_OK;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
         int textColumn = query == CORPUS_QUERY_WORDS ? 1 : 0;
-        ScanKey key = {0, 0, (uint32_t)t.textAt.size(), 1};
+        ScanKey key = {0, 0, (uint32_t)t.textAt.size(), 0, 1};
         if (scanOrder) {
             int textClass = sqlite3_column_type(stmt, textColumn);
             if (textClass == SQLITE_NULL) continue;  // LIKE never holds for a null
@@ -362,8 +371,11 @@ static int ReadTable(sqlite3* db, const char* sql, SearchIndex& index, int query
         }
         const char* text = (const char*)sqlite3_column_text(stmt, textColumn);
         if (!text) continue;  // LIKE never holds for a null
-        int units;
-        if (query == CORPUS_QUERY_WORDS) {
+        int units = -1;
+        if (scanOrder) {
+            // Rows are composed once the order is known.
+            if (query == CORPUS_QUERY_WORDS) key.wordId = sqlite3_column_int(stmt, 0);
+        } else if (query == CORPUS_QUERY_WORDS) {
             units = ComposeWordRow(sqlite3_column_int(stmt, 0), text, row);
         } else if (query == CORPUS_QUERY_PARAGRAPHS) {
             const char* title = (const char*)sqlite3_column_text(stmt, 1);
@@ -474,7 +486,7 @@ static int ReadParts(sqlite3* db, SearchIndex& index, unsigned parts) {
     for (int q = 0; q < 4 && status == CORPUS_OK; q++)
         if (parts & (INDEX_PART_WORDS << q)) status = ReadSortedTable(db, index, q);
     if (status != CORPUS_OK || !(parts & INDEX_PART_PHRASES)) return status;
-    SortWordPhrases(index.wordPhrases);
+    SortAscending(index.wordPhrases);
     index.wordPhrases.erase(std::unique(index.wordPhrases.begin(), index.wordPhrases.end()), index.wordPhrases.end());
     return CORPUS_OK;
 }
