@@ -454,11 +454,18 @@ static const char* const SCAN_STATEMENTS[3] = {
 static const char* const TABLE_NAMES[3] = {"mo_words", "mo_phrases", "mo_clauses"};
 
 // Scan order is the sorter's input order only for a plain table the engine
-// reads whole: no index it might walk instead, no view, no virtual table.
+// reads whole: no index it might walk instead, no view, no virtual table. And
+// bytes decide DISTINCT only for UTF-8 text under the binary collation.
 static bool ScansInRowOrder(sqlite3* db, const char* table) {
     sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &stmt, nullptr) != SQLITE_OK) return false;
+    bool utf8 = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0) &&
+                strcmp((const char*)sqlite3_column_text(stmt, 0), "UTF-8") == 0;
+    sqlite3_finalize(stmt);
+    if (!utf8) return false;
     if (sqlite3_prepare_v2(db,
-                           "SELECT SUM(type='table' AND name=?1 COLLATE NOCASE AND sql NOT LIKE 'CREATE VIRTUAL%'),"
+                           "SELECT SUM(type='table' AND name=?1 COLLATE NOCASE AND sql NOT LIKE 'CREATE VIRTUAL%'"
+                           " AND sql NOT LIKE '%COLLATE%'),"
                            " SUM(type<>'table' AND tbl_name=?1 COLLATE NOCASE AND type<>'trigger')"
                            " FROM sqlite_master",
                            -1, &stmt, nullptr) != SQLITE_OK)

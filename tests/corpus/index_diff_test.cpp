@@ -341,6 +341,10 @@ TEST(IndexBuild, MixedKeysGiveTheStatementOrder) {
         {"nulls, ties, blobs, numbers and NULs", PLAIN_ROWS, ""},
         {"counts and sentences of other classes", OTHER_CLASSES, ""},
         {"tables with an index", PLAIN_ROWS, INDEXES},
+        {"short sentences under another collation", PLAIN_ROWS,
+         "DROP TABLE mo_clauses;"
+         "CREATE TABLE mo_clauses (clause_id INTEGER PRIMARY KEY, clause_content TEXT COLLATE NOCASE);"
+         "INSERT INTO mo_clauses (clause_content) VALUES ('abc'), ('ABC'), ('推进'), ('Abc'), ('x'), ('X');"},
     };
     for (const Case& c : cases) {
         sqlite3* db = nullptr;
