@@ -60,6 +60,16 @@ struct SearchIndex {
     Store<char> titles;
 };
 
+// Appends by one copy: the wiping allocator keeps the library from copying
+// element by element only if the bytes go in with memcpy.
+template <typename T>
+static void Append(Store<T>& v, const T* p, size_t n) {
+    size_t at = v.size();
+    if (v.capacity() - at < n) v.reserve(std::max(v.capacity() * 2, at + n));
+    v.resize(at + n);
+    memcpy(v.data() + at, p, n * sizeof(T));
+}
+
 static uint32_t KeyOf(uint32_t c) {
     if (c >= 'A' && c <= 'Z') return c + 32;
     return c > WIDE_KEY ? WIDE_KEY : c;
@@ -67,44 +77,48 @@ static uint32_t KeyOf(uint32_t c) {
 
 static void AddRow(IndexTable& t, const char* text, const char16_t* row, int units) {
     t.textAt.push_back((uint32_t)t.text.size());
-    t.text.insert(t.text.end(), text, text + strlen(text) + 1);
+    Append(t.text, text, strlen(text) + 1);
     if (units < 0) {
         t.rowAt.push_back(NO_ROW);
     } else {
         t.rowAt.push_back((uint32_t)t.rows.size());
-        t.rows.insert(t.rows.end(), row, row + units + 1);
+        Append(t.rows, row, (size_t)units + 1);
     }
 }
 
+// One decoding pass gathers each row's distinct keys; they are then placed by
+// key, rows ascending.
 static void BuildPostings(IndexTable& t) {
     std::vector<uint32_t> count(WIDE_KEY + 1, 0), last(WIDE_KEY + 1, NO_ROW);
     uint32_t rowCount = (uint32_t)t.textAt.size();
-    for (int pass = 0; pass < 2; pass++) {
-        for (uint32_t r = 0; r < rowCount; r++) {
-            const unsigned char* p = (const unsigned char*)&t.text[t.textAt[r]];
-            while (*p) {
-                uint32_t k = KeyOf(LikeReadChar(&p));
-                if (last[k] == r) continue;
-                last[k] = r;
-                if (pass == 0) count[k]++;
-                else t.postings[count[k]++] = r;
-            }
-        }
-        if (pass == 0) {
-            uint32_t total = 0;
-            for (uint32_t k = 0; k <= WIDE_KEY; k++) {
-                if (!count[k]) continue;
-                t.keys.push_back(k);
-                t.postingAt.push_back(total);
-                uint32_t n = count[k];
-                count[k] = total;  // from here on: where the next posting goes
-                total += n;
-            }
-            t.postingAt.push_back(total);
-            t.postings.resize(total);
-            std::fill(last.begin(), last.end(), NO_ROW);
+    Store<uint32_t> rowKeys;  // the characters of each row: wiped like the text
+    rowKeys.reserve(t.text.size() / 2 + rowCount);
+    std::vector<uint32_t> rowKeysAt(rowCount + 1);
+    for (uint32_t r = 0; r < rowCount; r++) {
+        rowKeysAt[r] = (uint32_t)rowKeys.size();
+        const unsigned char* p = (const unsigned char*)&t.text[t.textAt[r]];
+        while (*p) {
+            uint32_t k = KeyOf(LikeReadChar(&p));
+            if (last[k] == r) continue;
+            last[k] = r;
+            count[k]++;
+            rowKeys.push_back(k);
         }
     }
+    rowKeysAt[rowCount] = (uint32_t)rowKeys.size();
+    uint32_t total = 0;
+    for (uint32_t k = 0; k <= WIDE_KEY; k++) {
+        if (!count[k]) continue;
+        t.keys.push_back(k);
+        t.postingAt.push_back(total);
+        uint32_t n = count[k];
+        count[k] = total;  // from here on: where the next posting goes
+        total += n;
+    }
+    t.postingAt.push_back(total);
+    t.postings.resize(total);
+    for (uint32_t r = 0; r < rowCount; r++)
+        for (uint32_t i = rowKeysAt[r]; i < rowKeysAt[r + 1]; i++) t.postings[count[rowKeys[i]]++] = r;
 }
 
 // A canonical "%d" form of a 32-bit id, as the word-id statement prints it.
@@ -148,17 +162,220 @@ static void AddWordIds(SearchIndex& index, uint32_t row, const char* words, int 
     }
 }
 
-static int ReadTable(sqlite3* db, const char* sql, SearchIndex& index, int query) {
+// Sort keys of a row read in scan order: LENGTH() as the engine computed it,
+// and the count column when the statement sorts by it (NULL below every
+// integer, as the engine orders them).
+struct ScanKey {
+    int64_t length;
+    int64_t count;
+    uint32_t row;
+    int32_t wordId;  // a word row's id, composed into its row once in order
+    uint8_t countIsNull;
+};
+
+// The statement's order: LENGTH ascending, then the count descending; the
+// engine's sorter keeps ties in scan order, and so does the row number here.
+static bool ScanKeyBefore(const ScanKey& a, const ScanKey& b) {
+    if (a.length != b.length) return a.length < b.length;
+    if (a.countIsNull != b.countIsNull) return b.countIsNull;
+    if (!a.countIsNull && a.count != b.count) return a.count > b.count;
+    return a.row < b.row;
+}
+
+// First occurrences of the short sentences, as DISTINCT keeps them: values are
+// equal when their storage class and all their bytes are.
+struct DistinctSet {
+    Store<char> bytes;
+    Store<uint32_t> bytesAt;  // per kept value, with its class in the first byte
+    std::vector<uint32_t> slots;  // value number + 1, 0 for free
+    uint32_t used = 0;
+
+    static uint64_t Hash(const char* p, size_t n) {
+        uint64_t h = 1469598103934665603ull;
+        for (size_t i = 0; i < n; i++) h = (h ^ (unsigned char)p[i]) * 1099511628211ull;
+        return h;
+    }
+    void Grow() {
+        std::vector<uint32_t> old;
+        old.swap(slots);
+        slots.assign(old.empty() ? 1024 : old.size() * 2, 0);
+        for (uint32_t v : old)
+            if (v) Place(v - 1);
+    }
+    void Place(uint32_t value) {
+        const char* p = &bytes[bytesAt[value]];
+        size_t n = bytesAt[value + 1] - bytesAt[value];
+        size_t mask = slots.size() - 1, i = (size_t)Hash(p, n) & mask;
+        while (slots[i]) i = (i + 1) & mask;
+        slots[i] = value + 1;
+    }
+    // True when the value was not held yet (it is then kept).
+    bool Insert(int storageClass, const char* p, size_t n) {
+        if ((used + 1) * 2 > slots.size()) Grow();
+        if (bytesAt.empty()) bytesAt.push_back(0);
+        size_t start = bytes.size();
+        bytes.push_back((char)storageClass);
+        Append(bytes, p, n);
+        const char* key = &bytes[start];
+        size_t keyBytes = n + 1, mask = slots.size() - 1, i = (size_t)Hash(key, keyBytes) & mask;
+        for (; slots[i]; i = (i + 1) & mask) {
+            uint32_t v = slots[i] - 1;
+            size_t at = bytesAt[v], m = bytesAt[v + 1] - at;
+            if (m == keyBytes && memcmp(&bytes[at], key, keyBytes) == 0) {
+                bytes.resize(start);
+                return false;
+            }
+        }
+        bytesAt.push_back((uint32_t)bytes.size());
+        slots[i] = ++used;
+        return true;
+    }
+};
+
+// Ascending, as std::sort gives them: a radix pass per 16 bits that differ.
+static void SortAscending(Store<uint64_t>& v) {
+    if (v.size() < 2) return;
+    Store<uint64_t> spare(v.size());
+    std::vector<uint32_t> at(65536);
+    for (int shift = 0; shift < 64; shift += 16) {
+        std::fill(at.begin(), at.end(), 0);
+        for (uint64_t e : v) at[(e >> shift) & 0xFFFF]++;
+        if (at[(v[0] >> shift) & 0xFFFF] == v.size()) continue;  // one digit: nothing moves
+        uint32_t sum = 0;
+        for (uint32_t& a : at) sum += a, a = sum - a;
+        for (uint64_t e : v) spare[at[(e >> shift) & 0xFFFF]++] = e;
+        v.swap(spare);
+    }
+}
+
+static int BitsFor(uint64_t v) {
+    int bits = 0;
+    while (v) bits++, v >>= 1;
+    return bits;
+}
+
+// The statement's order. When length, count and row number fit in 64 bits
+// together they sort as one number (length, then the count reversed with NULL
+// after every integer, then the row); otherwise by the comparison.
+static void SortScanKeys(std::vector<ScanKey>& keys) {
+    size_t n = keys.size();
+    if (n < 2) return;
+    int64_t lo = keys[0].length, hi = keys[0].length, countLo = INT64_MAX, countHi = INT64_MIN;
+    for (const ScanKey& k : keys) {
+        lo = std::min(lo, k.length), hi = std::max(hi, k.length);
+        if (!k.countIsNull) countLo = std::min(countLo, k.count), countHi = std::max(countHi, k.count);
+    }
+    uint64_t countSpan = countLo <= countHi ? (uint64_t)countHi - (uint64_t)countLo : 0;
+    int rowBits = BitsFor(n - 1), countBits = countSpan >= UINT64_MAX - 1 ? 64 : BitsFor(countSpan + 1);
+    int lengthBits = BitsFor((uint64_t)hi - (uint64_t)lo);
+    if (rowBits + countBits + lengthBits > 64) {
+        std::sort(keys.begin(), keys.end(), ScanKeyBefore);
+        return;
+    }
+    Store<uint64_t> packed(n);
+    for (size_t i = 0; i < n; i++) {
+        const ScanKey& k = keys[i];
+        uint64_t count = k.countIsNull ? countSpan + 1 : (uint64_t)countHi - (uint64_t)k.count;
+        uint64_t length = (uint64_t)k.length - (uint64_t)lo;
+        int lengthShift = countBits + rowBits;  // 64 only when every length is the same
+        packed[i] = (lengthShift < 64 ? length << lengthShift : 0) | (count << rowBits) | k.row;
+    }
+    SortAscending(packed);
+    std::vector<ScanKey> sorted(n);
+    uint64_t rowMask = (1ull << rowBits) - 1;
+    for (size_t i = 0; i < n; i++) sorted[i] = keys[(size_t)(packed[i] & rowMask)];  // keys[r].row is r
+    keys.swap(sorted);
+}
+
+// Rearranges a table read in scan order into the statement's order; the
+// phrase numbers of the word map follow their rows.
+static void ApplyOrder(SearchIndex& index, int query, std::vector<ScanKey>& keys) {
+    SortScanKeys(keys);
+    IndexTable& t = index.tables[query];
+    uint32_t n = (uint32_t)keys.size();
+    IndexTable sorted;
+    sorted.text.resize(t.text.size());
+    sorted.textAt.reserve(n);
+    sorted.rows.reserve((size_t)n * 8);
+    sorted.rowAt.reserve(n);
+    uint32_t textTo = 0;
+    char16_t row[TEXT_ROW_UNITS];
+    for (const ScanKey& k : keys) {
+        uint32_t from = t.textAt[k.row];
+        uint32_t bytes = (k.row + 1 < n ? t.textAt[k.row + 1] : (uint32_t)t.text.size()) - from;
+        const char* text = &sorted.text[textTo];
+        memcpy(&sorted.text[textTo], &t.text[from], bytes);
+        sorted.textAt.push_back(textTo);
+        textTo += bytes;
+        int units = query == CORPUS_QUERY_WORDS ? ComposeWordRow(k.wordId, text, row) : ComposeTextRow(text, row);
+        if (units < 0) {
+            sorted.rowAt.push_back(NO_ROW);
+        } else {
+            sorted.rowAt.push_back((uint32_t)sorted.rows.size());
+            Append(sorted.rows, row, (size_t)units + 1);
+        }
+    }
+    t = std::move(sorted);
+    if (query != CORPUS_QUERY_PHRASES) return;
+    std::vector<uint32_t> newRow(n);
+    for (uint32_t i = 0; i < n; i++) newRow[keys[i].row] = i;
+    for (uint64_t& entry : index.wordPhrases) entry = (entry & 0xFFFFFFFF00000000ull) | newRow[(uint32_t)entry];
+}
+
+enum { READ_IN_ENGINE_ORDER = 1 };  // a key the fast path does not order exactly
+
+static int ReadTable(sqlite3* db, const char* sql, SearchIndex& index, int query, bool scanOrder) {
     sqlite3_stmt* stmt = nullptr;
     if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) return CORPUS_ERR_PREPARE;
     IndexTable& t = index.tables[query];
+    // Scan order: the columns of the ordered statement, then LENGTH and the count.
+    int lengthColumn = query == CORPUS_QUERY_WORDS ? 2 : query == CORPUS_QUERY_PHRASES ? 3 : 1;
+    int countColumn = query == CORPUS_QUERY_WORDS ? 3 : query == CORPUS_QUERY_PHRASES ? 1 : -1;
+    std::vector<ScanKey> keys;
+    DistinctSet distinct;
+    bool distinctRows = scanOrder && query == CORPUS_QUERY_CLAUSES;
     char16_t row[PARAGRAPH_ROW_UNITS];
     int rc;
+    int status = CORPUS_OK;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        const char* text = (const char*)sqlite3_column_text(stmt, query == CORPUS_QUERY_WORDS ? 1 : 0);
+        int textColumn = query == CORPUS_QUERY_WORDS ? 1 : 0;
+        ScanKey key = {0, 0, (uint32_t)t.textAt.size(), 0, 1};
+        if (scanOrder) {
+            int textClass = sqlite3_column_type(stmt, textColumn);
+            if (textClass == SQLITE_NULL) continue;  // LIKE never holds for a null
+            if (countColumn >= 0) {
+                int countClass = sqlite3_column_type(stmt, countColumn);
+                if (countClass != SQLITE_INTEGER && countClass != SQLITE_NULL) {
+                    status = READ_IN_ENGINE_ORDER;
+                    break;
+                }
+                key.countIsNull = countClass == SQLITE_NULL;
+                key.count = sqlite3_column_int64(stmt, countColumn);
+            }
+            if (sqlite3_column_type(stmt, lengthColumn) != SQLITE_INTEGER) {
+                status = READ_IN_ENGINE_ORDER;
+                break;
+            }
+            key.length = sqlite3_column_int64(stmt, lengthColumn);
+            if (distinctRows) {
+                if (textClass == SQLITE_FLOAT) {  // 1.0 and 1 are one value to DISTINCT
+                    status = READ_IN_ENGINE_ORDER;
+                    break;
+                }
+                // The bytes as stored (a blob's own, a text's all, a number's digits).
+                const char* value = textClass == SQLITE_BLOB ? (const char*)sqlite3_column_blob(stmt, textColumn)
+                                                             : (const char*)sqlite3_column_text(stmt, textColumn);
+                size_t n = (size_t)sqlite3_column_bytes(stmt, textColumn);
+                if (!distinct.Insert(textClass, value ? value : "", n)) continue;
+            }
+        }
+        const char* text = (const char*)sqlite3_column_text(stmt, textColumn);
         if (!text) continue;  // LIKE never holds for a null
-        int units;
-        if (query == CORPUS_QUERY_WORDS) {
+        int units = -1;
+        if (scanOrder) {
+            // Rows are composed once the order is known.
+            if (query == CORPUS_QUERY_WORDS) key.wordId = sqlite3_column_int(stmt, 0);
+        } else if (query == CORPUS_QUERY_WORDS) {
             units = ComposeWordRow(sqlite3_column_int(stmt, 0), text, row);
         } else if (query == CORPUS_QUERY_PARAGRAPHS) {
             const char* title = (const char*)sqlite3_column_text(stmt, 1);
@@ -168,7 +385,7 @@ static int ReadTable(sqlite3* db, const char* sql, SearchIndex& index, int query
             index.hasArticle.push_back(has ? 1 : 0);
             if (has && title) {
                 index.titleAt.push_back((uint32_t)index.titles.size());
-                index.titles.insert(index.titles.end(), title, title + strlen(title) + 1);
+                Append(index.titles, title, strlen(title) + 1);
             } else {
                 index.titleAt.push_back(NO_ROW);
             }
@@ -181,10 +398,16 @@ static int ReadTable(sqlite3* db, const char* sql, SearchIndex& index, int query
             const char* words = (const char*)sqlite3_column_text(stmt, 2);
             if (words) AddWordIds(index, (uint32_t)t.textAt.size(), words, sqlite3_column_bytes(stmt, 2), isText);
         }
+        if (scanOrder) keys.push_back(key);
         AddRow(t, text, row, units);
     }
     sqlite3_finalize(stmt);
+    if (status != CORPUS_OK) return status;
     if (rc != SQLITE_DONE) return CORPUS_ERR_INDEX;
+    if (scanOrder) {
+        distinct = DistinctSet();
+        ApplyOrder(index, query, keys);
+    }
     BuildPostings(t);
     return CORPUS_OK;
 }
@@ -221,13 +444,56 @@ static const char* const TABLE_STATEMENTS[4] = {
     "LEFT JOIN mo_articles a ON p.article_id = a.article_id ",
 };
 
+// The first three without their ORDER BY and DISTINCT, with the sort keys as
+// the engine computes them, for the sort and the distinct here.
+static const char* const SCAN_STATEMENTS[3] = {
+    "SELECT word_id, word_content, LENGTH(word_content), count_phrases FROM mo_words",
+    "SELECT phrase_content,count_clauses,words_array, LENGTH(phrase_content) FROM mo_phrases",
+    "SELECT clause_content, LENGTH(clause_content) FROM mo_clauses",
+};
+static const char* const TABLE_NAMES[3] = {"mo_words", "mo_phrases", "mo_clauses"};
+
+// Scan order is the sorter's input order only for a plain table the engine
+// reads whole: no index it might walk instead, no view, no virtual table. And
+// bytes decide DISTINCT only for UTF-8 text under the binary collation.
+static bool ScansInRowOrder(sqlite3* db, const char* table) {
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(db, "PRAGMA encoding", -1, &stmt, nullptr) != SQLITE_OK) return false;
+    bool utf8 = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_text(stmt, 0) &&
+                strcmp((const char*)sqlite3_column_text(stmt, 0), "UTF-8") == 0;
+    sqlite3_finalize(stmt);
+    if (!utf8) return false;
+    if (sqlite3_prepare_v2(db,
+                           "SELECT SUM(type='table' AND name=?1 COLLATE NOCASE AND sql NOT LIKE 'CREATE VIRTUAL%'"
+                           " AND sql NOT LIKE '%COLLATE%'),"
+                           " SUM(type<>'table' AND tbl_name=?1 COLLATE NOCASE AND type<>'trigger')"
+                           " FROM sqlite_master",
+                           -1, &stmt, nullptr) != SQLITE_OK)
+        return false;
+    sqlite3_bind_text(stmt, 1, table, -1, SQLITE_STATIC);
+    bool plain = sqlite3_step(stmt) == SQLITE_ROW && sqlite3_column_int(stmt, 0) == 1 &&
+                 sqlite3_column_int(stmt, 1) == 0;
+    sqlite3_finalize(stmt);
+    return plain;
+}
+
+static int ReadSortedTable(sqlite3* db, SearchIndex& index, int query) {
+    if (query < 3 && ScansInRowOrder(db, TABLE_NAMES[query])) {
+        int status = ReadTable(db, SCAN_STATEMENTS[query], index, query, true);
+        if (status != READ_IN_ENGINE_ORDER) return status;
+        index.tables[query] = IndexTable();
+        if (query == CORPUS_QUERY_PHRASES) index.wordPhrases = Store<uint64_t>();
+    }
+    return ReadTable(db, TABLE_STATEMENTS[query], index, query, false);
+}
+
 static int ReadParts(sqlite3* db, SearchIndex& index, unsigned parts) {
     int status = CORPUS_OK;
     if (parts & INDEX_PART_STARTUP) status = ReadStartup(db, index);
     for (int q = 0; q < 4 && status == CORPUS_OK; q++)
-        if (parts & (INDEX_PART_WORDS << q)) status = ReadTable(db, TABLE_STATEMENTS[q], index, q);
+        if (parts & (INDEX_PART_WORDS << q)) status = ReadSortedTable(db, index, q);
     if (status != CORPUS_OK || !(parts & INDEX_PART_PHRASES)) return status;
-    std::sort(index.wordPhrases.begin(), index.wordPhrases.end());
+    SortAscending(index.wordPhrases);
     index.wordPhrases.erase(std::unique(index.wordPhrases.begin(), index.wordPhrases.end()), index.wordPhrases.end());
     return CORPUS_OK;
 }
@@ -438,4 +704,9 @@ const char16_t* SearchIndexRowText(const SearchIndex* index, int query, uint32_t
     const IndexTable& t = index->tables[query];
     if (row >= t.rowAt.size() || t.rowAt[row] == NO_ROW) return nullptr;
     return t.rows.data() + t.rowAt[row];
+}
+
+uint32_t SearchIndexRowCount(const SearchIndex* index, int query) {
+    if (!index || query < 0 || query >= 4) return 0;
+    return (uint32_t)index->tables[query].rowAt.size();
 }

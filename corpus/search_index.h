@@ -47,3 +47,5 @@ int SearchIndexParagraphHits(const SearchIndex* index, const char* termsUtf8, Pa
 // text by number. Lists can show the count at once and fetch texts as drawn.
 int SearchIndexMatchRows(const SearchIndex* index, int query, const char* termsUtf8, uint32_t* rows, int capacity);
 const char16_t* SearchIndexRowText(const SearchIndex* index, int query, uint32_t row);
+// Rows held for a term query, skipped ones included (their text is null).
+uint32_t SearchIndexRowCount(const SearchIndex* index, int query);

@@ -14,6 +14,7 @@
 #include "corpus/corpus_statements.h"
 #include "corpus/like_filter.h"
 #include "corpus/like_match.h"
+#include "corpus/row_text.h"
 #include "corpus/search_index.h"
 #include "sqlite3.h"
 
@@ -263,6 +264,112 @@ TEST_F(IndexDiff, ParagraphHitsAreTheMatchingParagraphs) {
 }
 
 // The matcher alone against the engine's LIKE, over odd bytes and wildcards.
+// A whole table through the index against its ordered statement: every row,
+// ties, duplicates and skipped rows included.
+Rows StatementTable(sqlite3* db, int query) {
+    static const char* const ORDERED[3] = {
+        "SELECT word_id, word_content FROM mo_words ORDER BY LENGTH(word_content) ASC, count_phrases DESC",
+        "SELECT phrase_content FROM mo_phrases ORDER BY LENGTH(phrase_content) ASC,count_clauses DESC",
+        "SELECT DISTINCT clause_content FROM mo_clauses ORDER BY LENGTH(clause_content) ASC"};
+    Rows rows;
+    sqlite3_stmt* stmt = nullptr;
+    EXPECT_EQ(sqlite3_prepare_v2(db, ORDERED[query], -1, &stmt, nullptr), SQLITE_OK);
+    char16_t row[PARAGRAPH_ROW_UNITS];
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        int column = query == CORPUS_QUERY_WORDS ? 1 : 0;
+        const char* text = (const char*)sqlite3_column_text(stmt, column);
+        if (!text) continue;
+        int units = query == CORPUS_QUERY_WORDS ? ComposeWordRow(sqlite3_column_int(stmt, 0), text, row)
+                                                : ComposeTextRow(text, row);
+        if (units >= 0) rows.push_back(row);
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+Rows IndexTableRows(const SearchIndex* index, int query) {
+    Rows rows;
+    for (uint32_t r = 0; r < SearchIndexRowCount(index, query); r++)
+        if (const char16_t* text = SearchIndexRowText(index, query, r)) rows.push_back(text);
+    return rows;
+}
+
+TEST_F(IndexDiff, WholeTablesAreInTheStatementOrder) {
+    for (int query = 0; query < 3; query++) {
+        Rows expected = StatementTable(db, query);
+        EXPECT_GT(expected.size(), 100u);
+        EXPECT_TRUE(IndexTableRows(index, query) == expected) << "query " << query;
+    }
+}
+
+// Small corpora whose sort keys and short sentences mix storage classes, and
+// tables with an index: each gives the statement's tables.
+TEST(IndexBuild, MixedKeysGiveTheStatementOrder) {
+    const char* const SCHEMA =
+        "CREATE TABLE mo_articles (article_id INTEGER PRIMARY KEY, article_title TEXT);"
+        "CREATE TABLE mo_words (word_id INTEGER PRIMARY KEY, word_content TEXT, pos TEXT, count_phrases INTEGER);"
+        "CREATE TABLE mo_phrases (phrase_id INTEGER PRIMARY KEY, phrase_content TEXT, count_clauses INTEGER,"
+        " words_array TEXT);"
+        "CREATE TABLE mo_clauses (clause_id INTEGER PRIMARY KEY, clause_content TEXT);"
+        "CREATE TABLE mo_paragraphs (paragraph_id INTEGER PRIMARY KEY, article_id INTEGER, paragraph_content TEXT);";
+    // Rows stored in an order the sorts must change, with ties kept in scan order.
+    const char* const PLAIN_ROWS =
+        "INSERT INTO mo_words (word_id, word_content, pos, count_phrases) VALUES (9, '发展', 'VV', NULL),"
+        " (3, '创新', 'VV', 3), (5, '改革', 'VV', NULL), (1, '开放', 'VV', 3), (2, '经济社会', 'VV', -5),"
+        " (8, '民生', 'VV', 9223372036854775807), (7, '的', 'VV', -9223372036854775808), (4, NULL, 'VV', 1),"
+        " (6, CAST(x'e58f91ff' AS TEXT), 'VV', 3), (10, x'e58f91', 'VV', 3), (11, 123, 'VV', 3);"
+        "INSERT INTO mo_phrases (phrase_content, count_clauses, words_array) VALUES ('稳中求进', NULL, '[9]'),"
+        " ('高质量', 2, '[3, 9]'), ('新发展', 2, '[9]'), ('稳', 7, '[1]'), ('进', NULL, NULL), ('新', 7, '[9, 1]');"
+        "INSERT INTO mo_clauses (clause_content) VALUES ('坚持稳中求进'), ('x'), (x'78'), ('5'), (5), ('坚持稳中求进'),"
+        " (CAST(x'e58f9100e5b195' AS TEXT)), (CAST(x'e58f9100e5b196' AS TEXT)), (CAST(x'e58f9100e5b195' AS TEXT)),"
+        " (''), (x''), (NULL), ('x'), (x'78'), (NULL), (5), ('推进');";
+    const char* const OTHER_CLASSES =
+        "INSERT INTO mo_words (word_id, word_content, pos, count_phrases) VALUES (1, '发展', 'VV', 2.5),"
+        " (2, '创新', 'VV', '7'), (3, '改革', 'VV', x'01'), (4, '开放', 'VV', 3), (5, '民生', 'VV', NULL);"
+        "INSERT INTO mo_phrases (phrase_content, count_clauses, words_array) VALUES ('稳中', 1.0, '[1]'),"
+        " ('求进', 1, '[2]'), ('高质', '1', '[3]'), ('发展', 0.5, '[1]');"
+        "INSERT INTO mo_clauses (clause_content) VALUES (1), (1.0), ('1'), (2.5), ('坚持'), (2.5), ('推进');";
+    const char* const INDEXES =
+        "CREATE INDEX words_by_count ON mo_words(count_phrases, word_content, word_id);"
+        "CREATE INDEX clauses_by_text ON mo_clauses(clause_content);";
+    struct Case {
+        const char* name;
+        const char* rows;
+        const char* extra;
+    };
+    const Case cases[] = {
+        {"nulls, ties, blobs, numbers and NULs", PLAIN_ROWS, ""},
+        {"counts and sentences of other classes", OTHER_CLASSES, ""},
+        {"tables with an index", PLAIN_ROWS, INDEXES},
+        {"short sentences under another collation", PLAIN_ROWS,
+         "DROP TABLE mo_clauses;"
+         "CREATE TABLE mo_clauses (clause_id INTEGER PRIMARY KEY, clause_content TEXT COLLATE NOCASE);"
+         "INSERT INTO mo_clauses (clause_content) VALUES ('abc'), ('ABC'), ('推进'), ('Abc'), ('x'), ('X');"},
+    };
+    for (const Case& c : cases) {
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+        ASSERT_EQ(sqlite3_exec(db, SCHEMA, nullptr, nullptr, nullptr), SQLITE_OK) << c.name;
+        ASSERT_EQ(sqlite3_exec(db, c.rows, nullptr, nullptr, nullptr), SQLITE_OK) << c.name << sqlite3_errmsg(db);
+        ASSERT_EQ(sqlite3_exec(db, c.extra, nullptr, nullptr, nullptr), SQLITE_OK) << c.name << sqlite3_errmsg(db);
+        SearchIndex* index = nullptr;
+        ASSERT_EQ(SearchIndexBuild(db, &index), CORPUS_OK) << c.name;
+        for (int query = 0; query < 3; query++) {
+            Rows expected = StatementTable(db, query);
+            EXPECT_FALSE(expected.empty()) << c.name;
+            EXPECT_TRUE(IndexTableRows(index, query) == expected) << c.name << ", query " << query;
+        }
+        for (int32_t id = 0; id <= 10; id++) {
+            Rows viaStatement, viaIndex;
+            EXPECT_EQ(RunPhrasesByWordIdStatement(db, id, Collect, (uintptr_t)&viaStatement), CORPUS_OK);
+            EXPECT_EQ(SearchIndexPhrasesByWordId(index, id, Collect, (uintptr_t)&viaIndex), CORPUS_OK);
+            EXPECT_TRUE(viaStatement == viaIndex) << c.name << ", word id " << id;
+        }
+        SearchIndexFree(index);
+        sqlite3_close(db);
+    }
+}
+
 TEST(LikeMatcher, AgreesWithTheEngine) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
