@@ -302,7 +302,7 @@ static void EmptyShownList(int c) {
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
     bool focused = GetFocus() == current;
     // Shown and hidden while redrawing is on, so the visibility is the window's own; then both stop redrawing.
-    SetWindowPos(current, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    SetWindowPos(current, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_HIDEWINDOW);
     SendMessageW(current, WM_SETREDRAW, FALSE, 0);
     SendMessageW(next, WM_SETREDRAW, FALSE, 0);
     if (focused) SetFocus(next);
