@@ -148,6 +148,13 @@ static void SetListFont(HWND list) {
 
 static void ScheduleSlice();
 
+// Whether a list filling with redrawing off should show what it holds now.
+static int RedrawDue(int c, bool acting) {
+    const ColumnLists* column = &g_columns[c];
+    if (!column->redrawOffSince) return 0;
+    return column->filled >= g_stores[c].count || acting || NowMs() - column->redrawOffSince >= REDRAW_EVERY_MS;
+}
+
 static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == MSG_LIST_SLICE || (message == WM_TIMER && wParam == SLICE_TIMER_ID)) {
         if (message == WM_TIMER) KillTimer(window, SLICE_TIMER_ID);
@@ -158,10 +165,23 @@ static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPA
             RedrawWindow(g_parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         double deadline = started + SLICE_BUDGET_MS;
         bool acting = HIWORD(GetQueueStatus(QS_INPUT)) != 0;
+        // Turning redrawing back on redoes the scroll bar, some milliseconds and more under load:
+        // one list a slice, before any rows, so the slice stays short. That list gets no rows until
+        // it has painted (the next slice paints first): with redrawing off again it would not paint.
+        int shownAgain = -1;
+        for (int c = 0; c < 3; ++c) {
+            ColumnLists* column = &g_columns[c];
+            if (!g_lists[c] || column->pending || !RedrawDue(c, acting)) continue;
+            SendMessageW(g_lists[c], WM_SETREDRAW, TRUE, 0);
+            column->redrawOffSince = 0;
+            shownAgain = c;
+            break;
+        }
         for (int c = 0; c < 3; ++c) {
             ColumnLists* column = &g_columns[c];
             HWND list = g_lists[c];
-            if (!list || column->pending || column->filled >= g_stores[c].count) continue;
+            if (!list || c == shownAgain || column->pending || column->filled >= g_stores[c].count) continue;
+            if (NowMs() >= deadline) break;
             if (!column->redrawOffSince) {
                 SendMessageW(list, WM_SETREDRAW, FALSE, 0);
                 column->redrawOffSince = NowMs();
@@ -173,10 +193,6 @@ static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPA
                     LRESULT added = SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)RowStoreRow(&g_stores[c], column->filled));
                     if (added < 0) column->filled = g_stores[c].count - 1;  // the list is full: stop here
                 }
-            }
-            if (column->filled >= g_stores[c].count || acting || NowMs() - column->redrawOffSince >= REDRAW_EVERY_MS) {
-                SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-                column->redrawOffSince = 0;
             }
         }
         for (int c = 0; c < 3; ++c) {
@@ -213,7 +229,7 @@ double TakeLongestSliceMs() {
 int ResultListsBusy() {
     for (int c = 0; c < 3; ++c) {
         ColumnLists* column = &g_columns[c];
-        if (g_lists[c] && !column->pending && column->filled < g_stores[c].count) return 1;
+        if (g_lists[c] && !column->pending && (column->filled < g_stores[c].count || column->redrawOffSince)) return 1;
         for (int k = 0; k < column->poolCount; ++k)
             if (k != column->shown && SendMessageW(column->pool[k], LB_GETCOUNT, 0, 0) > 0) return 1;
     }
