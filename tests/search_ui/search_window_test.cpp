@@ -307,6 +307,15 @@ TEST_F(SearchWindow, ShortSentencePickShowsItsParagraphs) {
     EXPECT_EQ(range.cpMin, 0);
     EXPECT_EQ(range.cpMax, 0);
     EXPECT_EQ(SendMessageW(view, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    // Undo has nothing to take back: the text, bold titles and highlights stay.
+    EXPECT_EQ(SendMessageW(view, EM_CANUNDO, 0, 0), 0);
+    SendMessageW(view, EM_UNDO, 0, 0);
+    ExpectView("after undo",
+               {SHANXI + L"我们着力推动高质量发展，经济运行稳中向好。推动高质量发展是首要任务。",
+                L"[TITLE]《2024年推动高质量发展专题报告》：[/TITLE]坚持推动高质量发展不动摇。",
+                L"没有标题的段落也在推动高质量发展。", L"没有对应报告的段落也推动高质量发展。",
+                SHANXI + L"含有[TITLE]未闭合标记的推动高质量发展段落。"},
+               L"推动高质量发展");
 }
 
 TEST_F(SearchWindow, ShortSentenceEdgeCases) {
