@@ -59,6 +59,9 @@ void CreateParagraphView(HWND parent, HINSTANCE instance) {
     SendMessageW(g_view, WM_SETFONT, (WPARAM)g_paragraphFont, TRUE);
     SendMessageW(g_view, EM_SETBKGNDCOLOR, 0, 0xFFFFFF);
     SendMessageW(g_view, EM_SETOPTIONS, ECOOP_OR, ECO_AUTOWORDSELECTION);
+    // The view is only ever written by the program: with no undo kept, Ctrl+Z cannot take
+    // back a rebuild or its highlights, and each rebuild step costs less.
+    SendMessageW(g_view, EM_SETUNDOLIMIT, 0, 0);
     HideCaret(g_view);
 }
 

@@ -69,10 +69,12 @@ struct ColumnLists {
     int shown;
     int filled;  // rows of the store already in the shown list
     double redrawOffSince;  // when the shown list's redrawing went off for the fill, 0 while on
+    int pending;  // between BeginResultFill and ShowResultFill: the new rows are still coming
 };
 
 static ColumnLists g_columns[3];
 static RowStore g_stores[3];
+static RowStore g_shownRows[3];  // the answer before, whose rows the shown list holds while a new one comes
 static HWND g_parent;
 static HINSTANCE g_instance;
 static HWND g_filler;
@@ -146,6 +148,13 @@ static void SetListFont(HWND list) {
 
 static void ScheduleSlice();
 
+// Whether a list filling with redrawing off should show what it holds now.
+static int RedrawDue(int c, bool acting) {
+    const ColumnLists* column = &g_columns[c];
+    if (!column->redrawOffSince) return 0;
+    return column->filled >= g_stores[c].count || acting || NowMs() - column->redrawOffSince >= REDRAW_EVERY_MS;
+}
+
 static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == MSG_LIST_SLICE || (message == WM_TIMER && wParam == SLICE_TIMER_ID)) {
         if (message == WM_TIMER) KillTimer(window, SLICE_TIMER_ID);
@@ -156,10 +165,23 @@ static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPA
             RedrawWindow(g_parent, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         double deadline = started + SLICE_BUDGET_MS;
         bool acting = HIWORD(GetQueueStatus(QS_INPUT)) != 0;
+        // Turning redrawing back on redoes the scroll bar, some milliseconds and more under load:
+        // one list a slice, before any rows, so the slice stays short. That list gets no rows until
+        // it has painted (the next slice paints first): with redrawing off again it would not paint.
+        int shownAgain = -1;
+        for (int c = 0; c < 3; ++c) {
+            ColumnLists* column = &g_columns[c];
+            if (!g_lists[c] || column->pending || !RedrawDue(c, acting)) continue;
+            SendMessageW(g_lists[c], WM_SETREDRAW, TRUE, 0);
+            column->redrawOffSince = 0;
+            shownAgain = c;
+            break;
+        }
         for (int c = 0; c < 3; ++c) {
             ColumnLists* column = &g_columns[c];
             HWND list = g_lists[c];
-            if (!list || column->filled >= g_stores[c].count) continue;
+            if (!list || c == shownAgain || column->pending || column->filled >= g_stores[c].count) continue;
+            if (NowMs() >= deadline) break;
             if (!column->redrawOffSince) {
                 SendMessageW(list, WM_SETREDRAW, FALSE, 0);
                 column->redrawOffSince = NowMs();
@@ -171,10 +193,6 @@ static LRESULT CALLBACK FillerProc(HWND window, UINT message, WPARAM wParam, LPA
                     LRESULT added = SendMessageW(list, LB_ADDSTRING, 0, (LPARAM)RowStoreRow(&g_stores[c], column->filled));
                     if (added < 0) column->filled = g_stores[c].count - 1;  // the list is full: stop here
                 }
-            }
-            if (column->filled >= g_stores[c].count || acting || NowMs() - column->redrawOffSince >= REDRAW_EVERY_MS) {
-                SendMessageW(list, WM_SETREDRAW, TRUE, 0);
-                column->redrawOffSince = 0;
             }
         }
         for (int c = 0; c < 3; ++c) {
@@ -211,7 +229,7 @@ double TakeLongestSliceMs() {
 int ResultListsBusy() {
     for (int c = 0; c < 3; ++c) {
         ColumnLists* column = &g_columns[c];
-        if (g_lists[c] && column->filled < g_stores[c].count) return 1;
+        if (g_lists[c] && !column->pending && (column->filled < g_stores[c].count || column->redrawOffSince)) return 1;
         for (int k = 0; k < column->poolCount; ++k)
             if (k != column->shown && SendMessageW(column->pool[k], LB_GETCOUNT, 0, 0) > 0) return 1;
     }
@@ -302,7 +320,7 @@ static void EmptyShownList(int c) {
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);
     bool focused = GetFocus() == current;
     // Shown and hidden while redrawing is on, so the visibility is the window's own; then both stop redrawing.
-    SetWindowPos(current, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_HIDEWINDOW);
+    SetWindowPos(current, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOREDRAW | SWP_HIDEWINDOW);
     SendMessageW(current, WM_SETREDRAW, FALSE, 0);
     SendMessageW(next, WM_SETREDRAW, FALSE, 0);
     if (focused) SetFocus(next);
@@ -313,15 +331,38 @@ static void EmptyShownList(int c) {
 void BeginResultFill(int columns) {
     for (int c = 0; c < 3; ++c) {
         if (!(columns & (1 << c))) continue;
+        RowStoreSwap(&g_stores[c], &g_shownRows[c]);
         RowStoreClear(&g_stores[c]);
-        EmptyShownList(c);
+        g_columns[c].pending = 1;
     }
+}
+
+// A complete list, untouched since its fill, already shows an answer equal to
+// the new one: emptying and refilling it would end in the same state, so it
+// stays (the scroll bar's redraw alone costs milliseconds under Wine).
+static int ShownListHoldsAnswer(int c) {
+    ColumnLists* column = &g_columns[c];
+    HWND list = g_lists[c];
+    if (!list || column->redrawOffSince || column->filled != g_shownRows[c].count || !RowStoreSame(&g_stores[c], &g_shownRows[c]))
+        return 0;
+    if (g_stores[c].count == 0) return 0;  // an empty list costs nothing to reset
+    if (SendMessageW(list, LB_GETCOUNT, 0, 0) != column->filled) return 0;
+    // Untouched: nothing selected, scrolled to the top, the caret on the first row, as a fresh fill leaves it.
+    return SendMessageW(list, LB_GETCURSEL, 0, 0) == LB_ERR && SendMessageW(list, LB_GETTOPINDEX, 0, 0) == 0 &&
+           SendMessageW(list, LB_GETCARETINDEX, 0, 0) == 0;
 }
 
 void ShowResultFill(int columns) {
     for (int c = 0; c < 3; ++c) {
+        if (!(columns & (1 << c))) continue;
+        g_columns[c].pending = 0;
+        if (ShownListHoldsAnswer(c)) {
+            if (g_lists[c]) InvalidateRect(g_lists[c], nullptr, TRUE);  // the highlighted terms may differ
+            continue;
+        }
+        EmptyShownList(c);
         HWND list = g_lists[c];
-        if (!(columns & (1 << c)) || !list) continue;
+        if (!list) continue;
         RECT client;
         GetClientRect(list, &client);
         int height = (int)SendMessageW(list, LB_GETITEMHEIGHT, 0, 0);
@@ -362,7 +403,9 @@ void UpdateListHeaders() {
         wchar_t text[64];
         _snwprintf(text, 64, HEADER_FORMATS[c], g_stores[c].count);
         text[63] = 0;
-        SetWindowTextW(g_headers[c], text);
+        wchar_t shown[64] = {0};
+        GetWindowTextW(g_headers[c], shown, 64);
+        if (wcscmp(shown, text) != 0) SetWindowTextW(g_headers[c], text);
     }
 }
 
@@ -464,6 +507,7 @@ void ReleaseResultLists() {
         g_headers[c] = nullptr;
         g_columns[c] = ColumnLists{};
         RowStoreFree(&g_stores[c]);
+        RowStoreFree(&g_shownRows[c]);
     }
     g_parent = nullptr;
 }

@@ -47,3 +47,18 @@ void RowStoreFree(RowStore* store) {
     free(store->starts);
     memset(store, 0, sizeof *store);
 }
+
+int RowStoreSame(const RowStore* a, const RowStore* b) {
+    if (!a || !b) return 0;
+    if (a->count != b->count || a->used != b->used) return 0;
+    if (a->count == 0) return 1;
+    // Rows lie end to end, so equal texts with their NULs in place are the same rows.
+    return wmemcmp(a->text, b->text, a->used) == 0;
+}
+
+void RowStoreSwap(RowStore* a, RowStore* b) {
+    if (!a || !b) return;
+    RowStore kept = *a;
+    *a = *b;
+    *b = kept;
+}

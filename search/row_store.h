@@ -20,3 +20,7 @@ int RowStoreAppend(RowStore* store, const wchar_t* row);
 // The row at index, or null outside 0..count-1.
 const wchar_t* RowStoreRow(const RowStore* store, int index);
 void RowStoreFree(RowStore* store);
+// 1 when both hold the same rows in the same order (two empty stores alike).
+int RowStoreSame(const RowStore* a, const RowStore* b);
+// Exchanges the two stores' rows and buffers.
+void RowStoreSwap(RowStore* a, RowStore* b);

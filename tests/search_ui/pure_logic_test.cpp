@@ -98,6 +98,44 @@ TEST(RowStore, KeepsEveryRowInOrderAcrossGrowthAndClear) {
     RowStoreFree(&store);
 }
 
+TEST(RowStore, SameOnlyForTheSameRowsInOrderAndSwapKeepsBoth) {
+    const struct {
+        std::vector<std::wstring> a, b;
+        int same;
+    } cases[] = {
+        {{}, {}, 1},
+        {{L"甲", L"乙"}, {L"甲", L"乙"}, 1},
+        {{L"甲", L"乙"}, {L"乙", L"甲"}, 0},
+        {{L"甲乙"}, {L"甲", L"乙"}, 0},  // the same units, cut elsewhere
+        {{L"甲", L""}, {L"甲"}, 0},
+        {{L"a"}, {L"A"}, 0},
+        {{L""}, {}, 0},
+    };
+    for (const auto& c : cases) {
+        RowStore a = {}, b = {};
+        for (const std::wstring& row : c.a) ASSERT_EQ(RowStoreAppend(&a, row.c_str()), 0);
+        for (const std::wstring& row : c.b) ASSERT_EQ(RowStoreAppend(&b, row.c_str()), 0);
+        EXPECT_EQ(RowStoreSame(&a, &b), c.same) << c.a.size() << " " << c.b.size();
+        EXPECT_EQ(RowStoreSame(&b, &a), c.same);
+        RowStoreSwap(&a, &b);
+        ASSERT_EQ(a.count, (int)c.b.size());
+        ASSERT_EQ(b.count, (int)c.a.size());
+        for (int i = 0; i < a.count; ++i) EXPECT_EQ(RowStoreRow(&a, i), c.b[(size_t)i]);
+        for (int i = 0; i < b.count; ++i) EXPECT_EQ(RowStoreRow(&b, i), c.a[(size_t)i]);
+        RowStoreFree(&a);
+        RowStoreFree(&b);
+    }
+    // Rows kept after a clear do not count.
+    RowStore a = {}, b = {};
+    RowStoreAppend(&a, L"旧的一行");
+    RowStoreClear(&a);
+    RowStoreAppend(&a, L"新");
+    RowStoreAppend(&b, L"新");
+    EXPECT_EQ(RowStoreSame(&a, &b), 1);
+    RowStoreFree(&a);
+    RowStoreFree(&b);
+}
+
 TEST(NextMarkupSegment, TitlesBoldUnclosedTagsPlain) {
     const struct {
         const wchar_t* text;

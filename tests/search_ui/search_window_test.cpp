@@ -307,6 +307,15 @@ TEST_F(SearchWindow, ShortSentencePickShowsItsParagraphs) {
     EXPECT_EQ(range.cpMin, 0);
     EXPECT_EQ(range.cpMax, 0);
     EXPECT_EQ(SendMessageW(view, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    // Undo has nothing to take back: the text, bold titles and highlights stay.
+    EXPECT_EQ(SendMessageW(view, EM_CANUNDO, 0, 0), 0);
+    SendMessageW(view, EM_UNDO, 0, 0);
+    ExpectView("after undo",
+               {SHANXI + L"我们着力推动高质量发展，经济运行稳中向好。推动高质量发展是首要任务。",
+                L"[TITLE]《2024年推动高质量发展专题报告》：[/TITLE]坚持推动高质量发展不动摇。",
+                L"没有标题的段落也在推动高质量发展。", L"没有对应报告的段落也推动高质量发展。",
+                SHANXI + L"含有[TITLE]未闭合标记的推动高质量发展段落。"},
+               L"推动高质量发展");
 }
 
 TEST_F(SearchWindow, ShortSentenceEdgeCases) {
@@ -594,4 +603,58 @@ TEST_F(SearchWindow, ChangedTextAbandonsTheFillingAndAPickKeepsTheOtherLists) {
     EXPECT_EQ(ListEntries(0), big);
     EXPECT_EQ(HeaderText(0), L"词汇(12000)");
     EXPECT_EQ(ListEntries(2), Rows{L"深化改革 扩大开放"});
+}
+
+TEST_F(SearchWindow, AnEqualAnswerLeavesEveryListAsAFreshFillWould) {
+    // The same 20,000 rows again, after the list was left alone, scrolled, selected or only half filled.
+    const Rows big = ManyRows(20000);
+    FillWords(big);
+    PumpMessages();
+    HWND kept = GetResultListHandle(0);
+    FillWords(big);
+    EXPECT_EQ(GetResultListHandle(0), kept);
+    EXPECT_EQ(ResultListsBusy(), 0);
+    EXPECT_EQ(ListEntries(0), big);
+    const struct {
+        const char* what;
+        WPARAM selected, top;
+    } touched[] = {{"selected", 3, 0}, {"scrolled", (WPARAM)-1, 500}, {"both", 7000, 6990}};
+    for (const auto& t : touched) {
+        HWND list = GetResultListHandle(0);
+        SendMessageW(list, LB_SETCURSEL, t.selected, 0);
+        SendMessageW(list, LB_SETTOPINDEX, t.top, 0);
+        FillWords(big);
+        PumpMessages();
+        list = GetResultListHandle(0);
+        EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), LB_ERR) << t.what;
+        EXPECT_EQ(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0) << t.what;
+        EXPECT_EQ(SendMessageW(list, LB_GETCARETINDEX, 0, 0), 0) << t.what;
+        EXPECT_EQ(ListEntries(0), big) << t.what;
+        EXPECT_EQ(HeaderText(0), L"词汇(20000)") << t.what;
+    }
+    // Abandoned after its first screen, then the same rows: the list still completes.
+    FillWords(ManyRows(30000));
+    FillWords(big);
+    PumpMessages();
+    EXPECT_EQ(ListEntries(0), big);
+    // One row more or one row different is a new answer.
+    Rows more = big;
+    more.push_back(L"20000|词末");
+    FillWords(more);
+    PumpMessages();
+    EXPECT_EQ(ListEntries(0), more);
+    Rows other = big;
+    other[19999] = L"19999|词变";
+    FillWords(other);
+    PumpMessages();
+    EXPECT_EQ(ListEntries(0), other);
+
+    // Typing on with the same rows shows the new terms' highlights in the kept lists.
+    TypeSearchText(L"发展");
+    Rows phrases = ListEntries(1);
+    TypeSearchText(L"发");
+    EXPECT_EQ(ListEntries(1), phrases);
+    for (int c = 0; c < 3; ++c) EXPECT_EQ(Terms(c), Rows{L"发"});
+    RECT update;
+    EXPECT_FALSE(GetUpdateRect(GetResultListHandle(1), &update, FALSE));  // painted already, not pending
 }
