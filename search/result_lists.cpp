@@ -312,9 +312,11 @@ static void EmptyShownList(int c) {
     RECT rect;
     GetWindowRect(current, &rect);
     MapWindowPoints(nullptr, g_parent, (POINT*)&rect, 2);
-    // Ids change hands first so GetDlgItem always finds the shown list.
-    SetWindowLongPtrW(current, GWLP_ID, SPARE_LIST_ID(c, column->shown));
+    // Ids change hands first so GetDlgItem always finds the shown list; the new
+    // list takes its id before the old one gives it up, so no look-up from
+    // outside ever finds no list at all.
     SetWindowLongPtrW(next, GWLP_ID, LIST_IDS[c]);
+    SetWindowLongPtrW(current, GWLP_ID, SPARE_LIST_ID(c, column->shown));
     HWND above = GetWindow(current, GW_HWNDPREV);
     SetWindowPos(next, above ? above : HWND_TOP, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOACTIVATE | SWP_SHOWWINDOW);

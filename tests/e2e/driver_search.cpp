@@ -59,7 +59,7 @@ static bool ListsComplete(HWND main) {
     for (int c = 0; c < 3; ++c) {
         HWND list = GetDlgItem(main, 2001 + c);
         HWND header = GetDlgItem(main, 2011 + c);
-        if (!list || !header) return true;
+        if (!list || !header) return false;  // a list between two windows: look again
         int expected = HeaderCount(TextOf(header));
         DWORD_PTR count = 0;
         if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return false;
