@@ -20,6 +20,9 @@ class SingleInstance(unittest.TestCase):
         self.folder = make_app_folder("single-instance")
         self.first = start(self.folder)
         wait_window(self.first)
+        # The window exists before start-up shows it; a show command sent in between
+        # would be undone by start-up's own.
+        poll(lambda: state() == "visible=1 iconic=0", what="the window shown by start-up")
 
     def tearDown(self):
         stop(self.first)
