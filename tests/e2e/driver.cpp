@@ -64,6 +64,17 @@ void PrintWide(const wchar_t* text) {
     fputc('\n', stdout);
 }
 
+void PrintWideLf(const std::wstring& text) {
+    std::wstring lf;
+    for (wchar_t c : text)
+        if (c != L'\r') lf += c;
+    int n = WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8((size_t)n, '\0');
+    WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, &utf8[0], n, nullptr, nullptr);
+    fputs(utf8.c_str(), stdout);
+    fputc('\n', stdout);
+}
+
 void PrintWindowText(HWND window) {
     wchar_t text[4096] = {0};
     DriverSend(window, WM_GETTEXT, 4096, (LPARAM)text, nullptr);

@@ -28,17 +28,6 @@ static std::wstring FromHex(const char* hex) {
     return out;
 }
 
-static void PrintLong(const std::wstring& text) {
-    std::wstring lf;
-    for (wchar_t c : text)
-        if (c != L'\r') lf += c;
-    int n = WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8((size_t)n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, &utf8[0], n, nullptr, nullptr);
-    fputs(utf8.c_str(), stdout);
-    fputc('\n', stdout);
-}
-
 static std::wstring TextOf(HWND window) {
     LRESULT length = 0;
     DriverSend(window, WM_GETTEXTLENGTH, 0, 0, &length);
@@ -113,13 +102,13 @@ static int SearchCommands(HWND main, int argc, char** argv) {
             HWND header = GetDlgItem(main, 2011 + c);
             if (!list || !header) return 1;
             printf("== %d\n", 2001 + c);
-            PrintLong(TextOf(header));
+            PrintWideLf(TextOf(header));
             int count = (int)SendMessageW(list, LB_GETCOUNT, 0, 0);
             printf("n=%d\n", count);
             for (int i = 0; i < count; ++i) {
                 wchar_t entry[512] = {0};
                 SendMessageW(list, LB_GETTEXT, (WPARAM)i, (LPARAM)entry);
-                PrintLong(entry);
+                PrintWideLf(entry);
             }
         }
     } else if (!strcmp(command, "search-pick") && argc >= 4) {
@@ -131,8 +120,8 @@ static int SearchCommands(HWND main, int argc, char** argv) {
         FoundHeader found = {nullptr};
         EnumChildWindows(main, FindParagraphHeader, (LPARAM)&found);
         if (!found.window || !view) return 1;
-        PrintLong(TextOf(found.window));
-        PrintLong(TextOf(view));
+        PrintWideLf(TextOf(found.window));
+        PrintWideLf(TextOf(view));
     } else if (!strcmp(command, "search-view-select") && argc >= 4) {
         if (!view) return 1;
         SendMessageW(view, EM_SETSEL, (WPARAM)atoi(argv[2]), (LPARAM)atoi(argv[3]));
@@ -159,7 +148,7 @@ static int SearchCommands(HWND main, int argc, char** argv) {
             }
             CloseClipboard();
         }
-        PrintLong(text);
+        PrintWideLf(text);
     } else if (!strcmp(command, "search-menu-shown") && argc >= 3) {
         HWND child = GetDlgItem(main, atoi(argv[2]));
         if (!child) return 1;

@@ -22,17 +22,6 @@
 
 static HWND SpreadWindow() { return FindWindowW(L"TivraSpreadClass", nullptr); }
 
-static void PrintLf(const std::wstring& text) {
-    std::wstring lf;
-    for (wchar_t c : text)
-        if (c != L'\r') lf += c;
-    int n = WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string utf8((size_t)n, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, lf.c_str(), -1, &utf8[0], n, nullptr, nullptr);
-    fputs(utf8.c_str(), stdout);
-    fputc('\n', stdout);
-}
-
 static std::wstring TextOfWindow(HWND window) {
     wchar_t text[2048] = {0};
     SendMessageTimeoutW(window, WM_GETTEXT, 2048, (LPARAM)text, SMTO_ABORTIFHUNG, 5000, nullptr);
@@ -92,18 +81,18 @@ static int ReadSpread() {
         RemoteClose(&r);
         return 1;
     }
-    PrintLf(TextOfWindow(spread));
-    PrintLf(TextOfWindow(GetDlgItem(spread, 5002)));
+    PrintWideLf(TextOfWindow(spread));
+    PrintWideLf(TextOfWindow(GetDlgItem(spread, 5002)));
     HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
     int columns = header ? (int)SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) : 0;
     std::wstring line;
     for (int c = 0; c < columns; ++c) line += (c ? L"\t" : L"") + HeadingText(header, &r, c);
-    PrintLf(line);
+    PrintWideLf(line);
     int rows = (int)SendMessageW(list, LVM_GETITEMCOUNT, 0, 0);
     for (int i = 0; i < rows; ++i) {
         line.clear();
         for (int c = 0; c < columns; ++c) line += (c ? L"\t" : L"") + CellText(list, &r, i, c);
-        PrintLf(line);
+        PrintWideLf(line);
     }
     RemoteClose(&r);
     return 0;
@@ -209,7 +198,7 @@ static int SpreadCommands(HWND main, int argc, char** argv) {
     if (!strcmp(command, "clipboard")) {
         bool present = false;
         std::wstring text = ClipboardText(&present);
-        PrintLf(present ? text : L"<none>");
+        PrintWideLf(present ? text : L"<none>");
         return 0;
     }
     if (!strcmp(command, "clipboard-clear")) {
